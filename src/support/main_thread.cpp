@@ -1,0 +1,178 @@
+#include "support/main_thread.h"
+
+#include <QCoreApplication>
+#include <QEvent>
+#include <QObject>
+#include <QPointer>
+#include <atomic>
+#include <exception>
+#include <future>
+
+TMainThreadExecutor::TMainThreadExecutor() : FMainThread(std::this_thread::get_id()) {}
+
+void TMainThreadExecutor::BindToCurrentThread() {
+  std::lock_guard<std::mutex> lock(FMutex);
+  FMainThread = std::this_thread::get_id();
+}
+
+bool TMainThreadExecutor::IsMainThread() const {
+  std::lock_guard<std::mutex> lock(FMutex);
+  return FMainThread == std::this_thread::get_id();
+}
+
+void TMainThreadExecutor::SetWaker(std::function<void()> waker) {
+  std::lock_guard<std::mutex> lock(FMutex);
+  FWaker = std::move(waker);
+}
+
+void TMainThreadExecutor::Wake() {
+  std::function<void()> waker;
+  {
+    std::lock_guard<std::mutex> lock(FMutex);
+    waker = FWaker;
+  }
+  FChanged.notify_all();
+  if (waker) waker();
+}
+
+void TMainThreadExecutor::Post(TTask task) {
+  {
+    std::lock_guard<std::mutex> lock(FMutex);
+    FTasks.push_back(std::move(task));
+    ++FGeneration;
+  }
+  Wake();
+}
+
+std::optional<std::string> TMainThreadExecutor::InvokeAndWait(const TTask& task) {
+  auto run = [&task]() -> std::optional<std::string> {
+    try {
+      task();
+      return std::nullopt;
+    } catch (const std::exception& e) {
+      return std::string(e.what());
+    } catch (...) {
+      return std::string("unbekannter Fehler");
+    }
+  };
+  if (IsMainThread()) return run();
+  auto done = std::make_shared<std::promise<std::optional<std::string>>>();
+  std::future<std::optional<std::string>> result = done->get_future();
+  Post([done, run] { done->set_value(run()); });
+  return result.get();
+}
+
+std::size_t TMainThreadExecutor::PumpPending() {
+  std::size_t count = 0;
+  for (;;) {
+    TTask task;
+    {
+      std::lock_guard<std::mutex> lock(FMutex);
+      if (FTasks.empty()) break;
+      task = std::move(FTasks.front());
+      FTasks.pop_front();
+    }
+    try {
+      task();
+    } catch (...) {
+      // Tasks report their own failures; one that throws must not stop the others.
+    }
+    ++count;
+  }
+  return count;
+}
+
+void TMainThreadExecutor::Notify() {
+  {
+    std::lock_guard<std::mutex> lock(FMutex);
+    ++FGeneration;
+  }
+  Wake();
+}
+
+bool TMainThreadExecutor::WaitUntil(const std::function<bool()>& condition,
+                                    std::chrono::milliseconds timeout) {
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  for (;;) {
+    std::uint64_t seen;
+    {
+      std::lock_guard<std::mutex> lock(FMutex);
+      seen = FGeneration;
+    }
+    PumpPending();
+    if (condition()) return true;
+    std::unique_lock<std::mutex> lock(FMutex);
+    if (!FChanged.wait_until(lock, deadline, [&] { return FGeneration != seen; })) {
+      lock.unlock();
+      PumpPending();
+      return condition();
+    }
+  }
+}
+
+bool TMainThreadExecutor::WaitUntil(const std::function<bool()>& condition) {
+  for (;;) {
+    std::uint64_t seen;
+    {
+      std::lock_guard<std::mutex> lock(FMutex);
+      seen = FGeneration;
+    }
+    PumpPending();
+    if (condition()) return true;
+    std::unique_lock<std::mutex> lock(FMutex);
+    FChanged.wait(lock, [&] { return FGeneration != seen; });
+  }
+}
+
+std::size_t TMainThreadExecutor::PendingCount() const {
+  std::lock_guard<std::mutex> lock(FMutex);
+  return FTasks.size();
+}
+
+TMainThreadExecutor& MainThread() {
+  static TMainThreadExecutor executor;
+  return executor;
+}
+
+namespace {
+
+// Receives the wake-up events in the main thread. The events carry no data: the work itself
+// travels through the executor's own locked queue.
+class TQtPump : public QObject {
+ public:
+  static const QEvent::Type WakeEvent;
+  std::atomic<bool> Posted{false};
+
+  bool event(QEvent* e) override {
+    if (e->type() != WakeEvent) return QObject::event(e);
+    Posted.store(false);
+    MainThread().PumpPending();
+    return true;
+  }
+};
+
+const QEvent::Type TQtPump::WakeEvent = static_cast<QEvent::Type>(QEvent::registerEventType());
+
+QPointer<TQtPump>& QtPump() {
+  static QPointer<TQtPump> pump;
+  return pump;
+}
+
+}  // namespace
+
+void InstallQtMainThreadWaker() {
+  QPointer<TQtPump>& pump = QtPump();
+  MainThread().BindToCurrentThread();
+  if (!pump) pump = new TQtPump();
+  TQtPump* target = pump.data();
+  MainThread().SetWaker([target] {
+    // One wake-up event at a time is enough: the pump empties the whole queue.
+    if (!target->Posted.exchange(true))
+      QCoreApplication::postEvent(target, new QEvent(TQtPump::WakeEvent));
+  });
+}
+
+void RemoveQtMainThreadWaker() {
+  MainThread().SetWaker({});
+  delete QtPump().data();
+}

@@ -1,0 +1,18 @@
+#pragma once
+// File-name helpers. The delimiter is the platform's own ("\" on Windows, "/" elsewhere).
+
+#include <string>
+
+char PathDelimiter();
+std::string IncludeTrailingBackslash(const std::string& path);
+std::string ExcludeTrailingBackslash(const std::string& path);
+// The file-name part of the path without its extension.
+std::string FileNameWithoutExt(const std::string& path);
+// The folder part of the path, without a trailing delimiter.
+std::string ExtractFileDir(const std::string& path);
+// The path with its extension replaced by `ext` (which includes the dot), or appended.
+std::string ChangeFileExt(const std::string& path, const std::string& ext);
+// The folder that holds the running program file, without a trailing delimiter.
+std::string ProgramDir();
+bool FileExists(const std::string& path);
+bool DirectoryExists(const std::string& path);
