@@ -1,0 +1,146 @@
+#pragma once
+// TSer485BusMaster: the one sender on an RS485 bus. A background thread sends the one-shot
+// commands and, every PollPriority-th cycle, the next standing poll command, switches the line
+// direction by DTR, waits for the answer line and hands command and answer to the command's
+// answer handler in the main thread.
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "bus/bus_command.h"
+#include "bus/com_port.h"
+#include "support/clock.h"
+
+class QThread;
+class TRS485IFC;
+
+class TSer485BusMaster {
+ public:
+  explicit TSer485BusMaster(TRS485IFC* busInterface = nullptr, TClock* clock = nullptr);
+  ~TSer485BusMaster();
+  TSer485BusMaster(const TSer485BusMaster&) = delete;
+  TSer485BusMaster& operator=(const TSer485BusMaster&) = delete;
+
+  // Connect (open the port, drop queued one-shots, run cycles) and disconnect (stop cycles and
+  // close the port). Failures go to the message sink; Active then stays false. Main thread.
+  bool Active() const { return FActive.load(); }
+  void SetActive(bool on);
+  bool Enabled() const { return FEnabled.load(); }
+  void SetEnabled(bool on);
+
+  int32_t IfcNumber() const { return FIfcNumber.load(); }
+  void SetIfcNumber(int32_t number) { FIfcNumber.store(number); }
+  uint32_t Timeout() const { return FTimeout.load(); }
+  void SetTimeout(uint32_t ms) { FTimeout.store(ms); }
+  uint32_t PollPriority() const { return FPollPriority.load(); }
+  void SetPollPriority(uint32_t n);
+  uint32_t PreSendDelay() const { return FPreSendDelay.load(); }
+  void SetPreSendDelay(uint32_t ms) { FPreSendDelay.store(ms); }
+
+  TComPort& ComPort() { return FComPort; }
+  TRS485IFC* BusInterface() const { return FBusInterface; }
+  void SetBusInterface(TRS485IFC* busInterface) { FBusInterface = busInterface; }
+
+  // Observer of every received piece of text, called in the main thread.
+  void SetOnReceived(std::function<void(const std::string& text)> observer);
+  // Called in the main thread when the bus thread dropped the connection by itself (the port
+  // vanished), so that windows can show the new state.
+  std::function<void()> OnConnectionLost;
+
+  // Queues a one-shot command. False (and nothing queued) while disconnected or for an empty
+  // text.
+  bool AddCommand(const std::string& text, TAnswerHandler handler = {});
+
+  // Index of the first module of the interface at this address, or -1.
+  int FindModule(uint8_t address) const;
+  // Appends the module to the interface's list (which then owns it: `module` is emptied) and its
+  // poll commands to the poll list. -1, and nothing changed, when no interface is attached or the
+  // address is taken.
+  int AddModule(std::unique_ptr<TBusModule>& module);
+  // Removes the module's poll entries and the module (freeing it), with a disconnect and
+  // reconnect around it when connected.
+  void RemoveModule(TBusModule* module);
+
+  // Runs a change of poll-entry fields (Text, Enabled, AnswerHandler) under the lock the bus
+  // thread reads them with.
+  void WithLock(const std::function<void()>& change);
+
+  // Observation, for tools and tests.
+  std::size_t QueueCount() const;
+  std::size_t PollCount() const;
+  uint64_t CycleCount() const { return FCycleCount.load(); }
+  uint32_t PollCountdown() const;
+  // Main thread: waits, serving handed-over work, until the one-shot queue is empty (every
+  // queued command answered or timed out and its handler run) or the time-out passed.
+  bool WaitQueueEmpty(std::chrono::milliseconds timeout);
+
+  // Time the line needs for `length` characters plus the terminator, in whole ms (10 bits a
+  // character).
+  static uint32_t TransmitTimeMs(std::size_t length, uint32_t baud);
+
+  static constexpr const char* ClassName = "TSer485BusMaster";
+
+ private:
+  enum class TWaitEnd { Elapsed, Abandon };
+
+  void ThreadBody();
+  void RunCycle();
+  bool HasWorkLocked() const;
+  void AdvanceIdleCycles(uint64_t cycles);
+  TWaitEnd WaitWhileActive(int64_t us);
+  void CollectPieces();
+  void ConnectionLost(const std::string& error);
+  void RunInBusThread(const std::function<void()>& request);
+  void EnsureThread();
+  void StopThread();
+
+  TRS485IFC* FBusInterface;
+  TClock& FClock;
+  TComPort FComPort;
+
+  std::atomic<bool> FActive{false};
+  std::atomic<bool> FEnabled{false};
+  std::atomic<int32_t> FIfcNumber{0};
+  std::atomic<uint32_t> FTimeout{200};
+  std::atomic<uint32_t> FPollPriority{10};
+  std::atomic<uint32_t> FPreSendDelay{1};
+  std::atomic<uint64_t> FCycleCount{0};
+
+  // FMutex covers the queue, the poll list, the countdown, the poll entries' fields and the
+  // thread's control state below.
+  mutable std::mutex FMutex;
+  std::condition_variable FWake;
+  struct TQueued {
+    uint64_t Serial;
+    std::unique_ptr<TBusCommand> Command;
+  };
+  std::deque<TQueued> FCommandQueue;
+  uint64_t FNextSerial = 1;
+  std::deque<TBusCommand*> FPollList;
+  uint32_t FPollCountdown = 0;
+  std::function<void()> FRequest;
+  bool FRequestDone = false;
+  std::string FRequestError;
+  bool FTerminate = false;
+  bool FThreadEnded = false;
+  bool FClosePending = false;
+
+  // Bus thread only.
+  int32_t FResyncCounter = 30;
+  std::string FAnswerBuffer;
+
+  // Main thread only.
+  bool FRunningHandler = false;  // inside one of this master's answer handlers
+  std::function<void(const std::string&)> FOnReceived;
+  std::atomic<bool> FHasReceivedObserver{false};
+  std::unique_ptr<QThread> FThread;
+  std::shared_ptr<int> FAlive = std::make_shared<int>(0);
+};

@@ -1,0 +1,94 @@
+#include "bus/com_port.h"
+
+bool TLineSplitter::NextPiece(std::string& piece) {
+  const std::size_t pos = FBuffer.find(FTerminator);
+  if (pos == std::string::npos) return false;
+  const std::size_t end = pos + FTerminator.size();
+  piece = FBuffer.substr(0, end);
+  FBuffer.erase(0, end);
+  return true;
+}
+
+TComPort::TComPort() = default;
+
+TComPort::~TComPort() {
+  try {
+    Close();
+  } catch (...) {
+    // Failures while closing are of no interest any more.
+  }
+}
+
+std::string TComPort::Port() const {
+  std::lock_guard<std::mutex> lock(FSettingsMutex);
+  return FPort;
+}
+
+void TComPort::SetPort(const std::string& port) {
+  std::lock_guard<std::mutex> lock(FSettingsMutex);
+  FPort = port;
+}
+
+void TComPort::SetLineCreator(TSerialLineCreator creator) {
+  std::lock_guard<std::mutex> lock(FSettingsMutex);
+  FCreator = std::move(creator);
+}
+
+void TComPort::Open() {
+  if (FConnected) return;
+  std::string port;
+  TSerialLineCreator creator;
+  {
+    std::lock_guard<std::mutex> lock(FSettingsMutex);
+    port = FPort;
+    creator = FCreator;
+  }
+  std::unique_ptr<TSerialLine> line = creator ? creator() : CreateSerialLine(port);
+  if (!line) throw EComError("TCOMPORT : cannot open " + port + "\r" + "kein Treiber");
+  line->Open(port, FBaud.load());
+  line->SetDTR(false);
+  FSplitter.Clear();
+  FOpenPort = port;
+  FLine = std::move(line);
+  {
+    std::lock_guard<std::mutex> lock(FInterruptMutex);
+    FLineForInterrupt = FLine.get();
+  }
+  FConnected = true;
+}
+
+void TComPort::Close() {
+  if (!FLine) return;
+  FConnected = false;
+  {
+    std::lock_guard<std::mutex> lock(FInterruptMutex);
+    FLineForInterrupt = nullptr;
+  }
+  std::unique_ptr<TSerialLine> line = std::move(FLine);
+  line->Close();
+}
+
+void TComPort::SetDTR(bool on) {
+  if (FConnected && FLine) FLine->SetDTR(on);
+}
+
+bool TComPort::WriteString(const std::string& text) {
+  if (!FConnected || !FLine) return true;
+  return FLine->Write(text);
+}
+
+TReadResult TComPort::Receive(int64_t maxWaitUs) {
+  if (!FConnected || !FLine) return TReadResult{};
+  TReadResult result = FLine->Read(maxWaitUs);
+  if (result.Status == TReadStatus::Data) FSplitter.Append(result.Bytes);
+  return result;
+}
+
+void TComPort::Interrupt() {
+  std::lock_guard<std::mutex> lock(FInterruptMutex);
+  if (FLineForInterrupt) FLineForInterrupt->Interrupt();
+}
+
+std::string TComPort::Error() const {
+  return FLine ? FLine->Error() : std::string();
+}

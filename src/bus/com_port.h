@@ -1,0 +1,87 @@
+#pragma once
+// TComPort: the serial port of one bus master. It keeps the port settings, makes the line when
+// it opens, and hands received text on in whole pieces ending in CR LF. Opening, closing,
+// writing and reading happen in the bus thread; the settings may be changed from the main thread
+// at any time and apply at the next Open.
+
+#include <atomic>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "bus/serial_factory.h"
+#include "bus/serial_line.h"
+
+enum class TParity { ptNONE, ptODD, ptEVEN, ptMARK, ptSPACE };
+enum class TStopBits { sbONE, sbONE5, snTWO };
+enum class TReceiveMode { rmRAW, rmTERM };
+
+// Cuts received bytes into pieces ending with the terminator. Text without a terminator stays
+// buffered, across commands, until its terminator arrives.
+class TLineSplitter {
+ public:
+  explicit TLineSplitter(std::string terminator = "\r\n") : FTerminator(std::move(terminator)) {}
+  void Append(const std::string& bytes) { FBuffer += bytes; }
+  // The next complete piece (terminator included), or false.
+  bool NextPiece(std::string& piece);
+  const std::string& Pending() const { return FBuffer; }
+  void Clear() { FBuffer.clear(); }
+
+ private:
+  std::string FTerminator;
+  std::string FBuffer;
+};
+
+class TComPort {
+ public:
+  TComPort();
+  ~TComPort();
+
+  std::string Port() const;
+  void SetPort(const std::string& port);
+  uint32_t Baud() const { return FBaud.load(); }
+  void SetBaud(uint32_t baud) { FBaud.store(baud); }
+
+  // Fixed line settings of this system.
+  static constexpr uint8_t DataBits = 8;
+  static constexpr TParity Parity = TParity::ptNONE;
+  static constexpr TStopBits StopBits = TStopBits::sbONE;
+  static constexpr uint32_t WinQSizeIn = 8192;
+  static constexpr uint32_t WinQSizeOut = 8192;
+  static constexpr TReceiveMode ReceiveMode = TReceiveMode::rmTERM;
+
+  // Tests and tools make the line themselves; by default it comes from the factory.
+  void SetLineCreator(TSerialLineCreator creator);
+
+  // Opens the port if it is closed. Throws EComError ("TCOMPORT : cannot open " ...).
+  void Open();
+  void Close();
+  bool Connected() const { return FConnected.load(); }
+  // The port name and baud rate of the open line.
+  std::string OpenPort() const { return FOpenPort; }
+
+  void SetDTR(bool on);
+  // Starts sending; false when the device is gone.
+  bool WriteString(const std::string& text);
+  // Reads what arrives within `maxWaitUs` into the terminator buffer.
+  TReadResult Receive(int64_t maxWaitUs);
+  // The next whole piece received, or false.
+  bool NextPiece(std::string& piece) { return FSplitter.NextPiece(piece); }
+  // Any thread: ends a Receive in progress.
+  void Interrupt();
+  std::string Error() const;
+
+ private:
+  mutable std::mutex FSettingsMutex;
+  std::string FPort = "COM1";
+  std::atomic<uint32_t> FBaud{9600};
+  TSerialLineCreator FCreator;
+
+  std::unique_ptr<TSerialLine> FLine;  // bus thread only
+  std::mutex FInterruptMutex;          // keeps the line alive while another thread interrupts it
+  TSerialLine* FLineForInterrupt = nullptr;
+  std::atomic<bool> FConnected{false};
+  std::string FOpenPort;
+  TLineSplitter FSplitter;
+};

@@ -1,0 +1,132 @@
+#include "bus/qt_serial_line.h"
+
+#include <QElapsedTimer>
+
+namespace {
+
+// How long one blocking wait may last before the line looks at its interrupt flag. Received
+// bytes end a wait at once; this only bounds how late a disconnect is noticed.
+constexpr int kWaitSliceMs = 10;
+
+bool IsLostError(QSerialPort::SerialPortError error) {
+  return error == QSerialPort::ResourceError || error == QSerialPort::DeviceNotFoundError ||
+         error == QSerialPort::PermissionError;
+}
+
+}  // namespace
+
+TQtSerialLine::TQtSerialLine() = default;
+
+TQtSerialLine::~TQtSerialLine() {
+  Close();
+}
+
+void TQtSerialLine::Open(const std::string& port, uint32_t baud) {
+  if (FPort && FPort->isOpen()) return;
+  FPort = std::make_unique<QSerialPort>();
+  FPort->setPortName(QString::fromStdString(port));
+  FPort->setBaudRate(static_cast<qint32>(baud));
+  FPort->setDataBits(QSerialPort::Data8);
+  FPort->setParity(QSerialPort::NoParity);
+  FPort->setStopBits(QSerialPort::OneStop);
+  FPort->setFlowControl(QSerialPort::NoFlowControl);
+  if (!FPort->open(QIODevice::ReadWrite)) {
+    const std::string error = FPort->errorString().toStdString();
+    FPort.reset();
+    throw EComError("TCOMPORT : cannot open " + port + "\r" + error);
+  }
+  FPort->clear(QSerialPort::AllDirections);
+  FDtrSupported = true;
+  SetDTR(false);
+  if (!FPort->setRequestToSend(false)) FPort->clearError();
+  TunePortLatency(*FPort, port);
+  FError.clear();
+}
+
+void TQtSerialLine::Close() {
+  if (!FPort) return;
+  if (FPort->isOpen()) FPort->close();
+  FPort.reset();
+}
+
+bool TQtSerialLine::IsOpen() const {
+  return FPort && FPort->isOpen();
+}
+
+bool TQtSerialLine::CheckLost() {
+  if (!FPort) return true;
+  const QSerialPort::SerialPortError error = FPort->error();
+  if (IsLostError(error)) {
+    FError = FPort->errorString().toStdString();
+    return true;
+  }
+  if (error != QSerialPort::NoError) FPort->clearError();  // line errors are not reported
+  return false;
+}
+
+bool TQtSerialLine::Write(const std::string& bytes) {
+  if (!IsOpen()) return true;
+  const qint64 written = FPort->write(bytes.data(), static_cast<qint64>(bytes.size()));
+  // Without an event loop in this thread the buffer is handed to the driver here; the call
+  // does not wait for the characters to leave.
+  FPort->flush();
+  if (written < 0 || CheckLost()) {
+    if (FError.empty()) FError = FPort->errorString().toStdString();
+    return false;
+  }
+  return true;
+}
+
+void TQtSerialLine::SetDTR(bool on) {
+  if (!IsOpen() || !FDtrSupported) return;
+  if (!FPort->setDataTerminalReady(on)) {
+    // Pseudo-terminals and some adapters have no DTR: ignore it from now on, keep the port.
+    FDtrSupported = false;
+    FPort->clearError();
+  }
+}
+
+TReadResult TQtSerialLine::Read(int64_t maxWaitUs) {
+  TReadResult result;
+  if (!IsOpen()) {
+    result.Status = TReadStatus::Lost;
+    result.Error = FError.empty() ? "port closed" : FError;
+    return result;
+  }
+  QElapsedTimer timer;
+  timer.start();
+  const int64_t maxWaitMs = (maxWaitUs + 999) / 1000;
+  for (;;) {
+    if (FInterrupted.exchange(false)) {
+      result.Status = TReadStatus::Interrupted;
+      return result;
+    }
+    if (FPort->bytesAvailable() > 0) {
+      const QByteArray bytes = FPort->readAll();
+      result.Status = TReadStatus::Data;
+      result.Bytes.assign(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+      return result;
+    }
+    const int64_t left = maxWaitMs - timer.elapsed();
+    if (left <= 0) {
+      result.Status = TReadStatus::Timeout;
+      return result;
+    }
+    const bool ready =
+        FPort->waitForReadyRead(static_cast<int>(std::min<int64_t>(left, kWaitSliceMs)));
+    if (!ready && CheckLost()) {
+      result.Status = TReadStatus::Lost;
+      result.Error = FError;
+      return result;
+    }
+    if (!FPort->isOpen()) {
+      result.Status = TReadStatus::Lost;
+      result.Error = FError.empty() ? FPort->errorString().toStdString() : FError;
+      return result;
+    }
+  }
+}
+
+void TQtSerialLine::Interrupt() {
+  FInterrupted.store(true);
+}

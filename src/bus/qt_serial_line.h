@@ -1,0 +1,37 @@
+#pragma once
+// The serial line of a real port, on Qt SerialPort. The QSerialPort lives in the thread that
+// opens the line (the bus thread) and is used only there, with Qt's blocking calls.
+
+#include <QSerialPort>
+#include <atomic>
+#include <memory>
+
+#include "bus/serial_line.h"
+
+class TQtSerialLine : public TSerialLine {
+ public:
+  TQtSerialLine();
+  ~TQtSerialLine() override;
+
+  void Open(const std::string& port, uint32_t baud) override;
+  void Close() override;
+  bool IsOpen() const override;
+  bool Write(const std::string& bytes) override;
+  void SetDTR(bool on) override;
+  TReadResult Read(int64_t maxWaitUs) override;
+  void Interrupt() override;
+  std::string Error() const override { return FError; }
+
+ private:
+  bool CheckLost();
+
+  std::unique_ptr<QSerialPort> FPort;
+  std::atomic<bool> FInterrupted{false};
+  bool FDtrSupported = true;
+  std::string FError;
+};
+
+// Platform parts (serial_platform_linux.cpp / serial_platform_other.cpp).
+// Asks the driver for low-latency delivery and names, once per port, an adapter whose latency
+// timer would slow every answer down.
+void TunePortLatency(QSerialPort& port, const std::string& portName);
