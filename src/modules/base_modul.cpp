@@ -1,0 +1,157 @@
+#include "modules/base_modul.h"
+
+#include <stdexcept>
+
+#include "bus/bus_master.h"
+#include "modules/message_format.h"
+#include "modules/text_command.h"
+#include "support/conversions.h"
+#include "support/message_sink.h"
+
+TBaseModul::TBaseModul(TSer485BusMaster* busMaster, uint8_t adresse)
+    : Adresse(adresse), BusMaster(busMaster) {}
+
+TBaseModul::~TBaseModul() {
+  ChangeCommands([this] {
+    for (auto& command : Commands)
+      command->AnswerHandler = nullptr;
+  });
+  Commands.clear();
+}
+
+void TBaseModul::ChangeCommands(const std::function<void()>& change) {
+  if (BusMaster)
+    BusMaster->WithLock(change);
+  else
+    change();
+}
+
+TBusCommand* TBaseModul::AddPollCommand(const std::string& text, bool enabled) {
+  auto command = std::make_unique<TBusCommand>(this);
+  command->Text = text;
+  command->Enabled = enabled;
+  command->AnswerHandler = AnswerHandler();
+  TBusCommand* added = command.get();
+  Commands.push_back(std::move(command));
+  return added;
+}
+
+TAnswerHandler TBaseModul::AnswerHandler() {
+  return [this](const std::string& command, const std::string& answer) {
+    ProcessAnswer(command, answer);
+  };
+}
+
+void TBaseModul::SetAktiv(bool on) {
+  if (Aktiv == on) return;
+  Aktiv = on;
+  DoDataChanged();
+}
+
+void TBaseModul::SetEnabled(bool on) {
+  Enabled = on;
+  if (!on) SetAktiv(false);
+}
+
+void TBaseModul::SetPolling(bool on) {
+  Polling = on;
+  ChangeCommands([this, on] {
+    for (auto& command : Commands)
+      command->Enabled = on;
+  });
+}
+
+void TBaseModul::DoDataChanged() {
+  if (OnDataChanged) OnDataChanged(this);
+}
+
+void TBaseModul::SetAdresse(uint8_t address) {
+  Adresse = address;
+  ChangeCommands([this, address] {
+    for (auto& command : Commands)
+      command->SetAdresse(address);
+  });
+}
+
+std::string TBaseModul::AdresseText() const {
+  return "$" + IntToHexText(Adresse, 2);
+}
+
+std::string TBaseModul::BasePropertiesText() const {
+  return "Version=" + Version + "\r\nModuladresse=" + std::to_string(Adresse) +
+         "\r\nCaption=" + Bezeichnung + "\r\nHinweis=" + Hinweis;
+}
+
+std::string TBaseModul::PropertiesHead() {
+  return std::string("ClassName=") + ClassName() + "\r\n" + BasePropertiesText();
+}
+
+std::string TBaseModul::GetPropertiesText() {
+  return PropertiesHead();
+}
+
+void TBaseModul::ProcessAnswer(const std::string& command, const std::string& answer) {
+  if (answer.empty()) return;
+  TRS485CmdRecord record;
+  const int flags = ParseAnswer(answer, record);
+  if (record.Kind != "#") return;
+  bool changed = false;
+  try {
+    if ((flags & pfPayload) != 0 && record.Cmd == "01") {
+      if (OnAnswer) OnAnswer(command, answer);
+      Version = record.Payload;
+      changed = true;
+    } else {
+      if (!AddressChangeKey.empty()) {
+        if (OnAnswer) OnAnswer(command, answer);
+        if ((flags & pfPayload) != 0 && record.Cmd == "02")
+          Adresse = static_cast<uint8_t>(HexFieldValue(record.Data2, 0));
+      }
+      if (flags >= 32 && record.Cmd == "02" && record.Data1 != "00" && record.Data2 == "00") {
+        AddressChangeKey = record.Data1;
+        changed = true;
+        if (OnAnswer) OnAnswer(command, answer);
+      }
+    }
+  } catch (...) {
+    if (changed) DoDataChanged();
+    throw;
+  }
+  if (changed) DoDataChanged();
+}
+
+std::string TBaseModul::TextCommand(const std::string& text) {
+  std::string result;
+  try {
+    const std::vector<std::string> entries = SplitTextCommand(text);
+    const std::string word = UpperCase(entries[0]);
+    if (word == "!FREECMD" || word == "?FREECMD") {
+      std::string line = Trim(entries[2]);
+      for (std::size_t pos = line.find("\"\""); pos != std::string::npos; pos = line.find("\"\""))
+        line.erase(pos, 2);
+      SendCommand(line);
+      result = "1";
+    }
+  } catch (const std::exception& e) {
+    ReportMessage(std::string("ERROR TBaseModul.TextCommand: ") + e.what(), 1);
+  }
+  return result;
+}
+
+std::string TBaseModul::TextCommandHelp() {
+  return "!FreeCmd(Ifc,\"ModulCmd\")";
+}
+
+void TBaseModul::SendCommand(const std::string& text) {
+  if (!Aktiv) return;
+  QueueCommand(text);
+}
+
+bool TBaseModul::QueueCommand(const std::string& text) {
+  if (!BusMaster) return false;
+  return BusMaster->AddCommand(text, AnswerHandler());
+}
+
+void TBaseModul::ReportTextCommandError(const std::string& message) {
+  ReportMessage(std::string("ERROR ") + ClassName() + ".TextCommand: " + message, 1);
+}

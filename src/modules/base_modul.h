@@ -1,0 +1,76 @@
+#pragma once
+// TBaseModul: what every module type shares. A module stands for one card on a bus: it builds the
+// card's command lines, sends them through its interface's bus master and decodes the answers in
+// its answer handler, which runs in the main thread.
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "bus/bus_command.h"
+
+class TSer485BusMaster;
+class TBaseModul;
+
+using TModulEvent = std::function<void(TBaseModul* modul)>;
+
+class TBaseModul : public TBusModule {
+ public:
+  TBaseModul(TSer485BusMaster* busMaster, uint8_t adresse);
+  ~TBaseModul() override;
+  TBaseModul(const TBaseModul&) = delete;
+  TBaseModul& operator=(const TBaseModul&) = delete;
+
+  std::string Version;
+  std::string AddressChangeKey;
+  TBusCommandList Commands;  // the standing poll commands, owned
+  uint8_t Adresse;
+  bool Aktiv = false;
+  bool Enabled = true;
+  bool Polling = true;
+  TSer485BusMaster* BusMaster;
+  TModulEvent OnDataChanged;
+  TAnswerHandler OnAnswer;
+  std::string ChipIdent;
+  std::string Firmware;
+  std::string Bezeichnung;
+  std::string Hinweis;
+  std::string Description = "UnTyped BaseModul for Serial/RS485 Port, Quorvane";
+
+  // The class name the model file writes and the text commands report.
+  virtual const char* ClassName() const { return "TBaseModul"; }
+
+  virtual void SetAktiv(bool on);
+  virtual void SetEnabled(bool on);
+  virtual void SetPolling(bool on);
+  virtual void DoDataChanged();
+  virtual std::string GetPropertiesText();
+  virtual void ProcessAnswer(const std::string& command, const std::string& answer);
+  virtual std::string TextCommand(const std::string& text);
+  virtual std::string TextCommandHelp();
+  virtual void SendCommand(const std::string& text);
+
+  // Stores the address and re-addresses the standing commands.
+  void SetAdresse(uint8_t address);
+  // "$" + the address as two hexadecimal digits.
+  std::string AdresseText() const;
+  std::string BasePropertiesText() const;
+  // This module's ProcessAnswer as an answer handler.
+  TAnswerHandler AnswerHandler();
+  // Queues a line with this module's ProcessAnswer as answer handler, without looking at Aktiv.
+  // False when the interface refused it.
+  bool QueueCommand(const std::string& text);
+
+  uint8_t BusAddress() const override { return Adresse; }
+  TBusCommandList& BusCommands() override { return Commands; }
+
+ protected:
+  // Appends a standing poll command with this module's ProcessAnswer as handler.
+  TBusCommand* AddPollCommand(const std::string& text, bool enabled);
+  // Runs a change of the standing commands under the bus master's lock.
+  void ChangeCommands(const std::function<void()>& change);
+  // "ClassName=" + class name, CR LF, the base lines.
+  std::string PropertiesHead();
+  // Reports a failed text command as "ERROR <class>.TextCommand: " + message.
+  void ReportTextCommandError(const std::string& message);
+};
