@@ -1,0 +1,57 @@
+#!/usr/bin/env bash
+# One entry point for people and CI: installs what is missing (Debian 12), builds, and runs.
+#   tools/kavor.sh run      build and start the program
+#   tools/kavor.sh test     build and run the whole test suite
+#   tools/kavor.sh deps     only install the packages
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+BUILD_PACKAGES=(g++ cmake ninja-build pkg-config qt6-base-dev qt6-serialport-dev libgtest-dev
+                fonts-dejavu-core)
+TEST_PACKAGES=(xvfb xauth)
+
+install_missing() {
+  local missing=()
+  for p in "$@"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  local sudo=""
+  [ "$(id -u)" -ne 0 ] && sudo="sudo"
+  echo "Installing: ${missing[*]}"
+  $sudo apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+}
+
+build() {
+  local preset="${1:-default}"
+  cmake --preset "$preset" >/dev/null
+  cmake --build --preset "$preset"
+}
+
+case "${1:-}" in
+  deps)
+    install_missing "${BUILD_PACKAGES[@]}" "${TEST_PACKAGES[@]}"
+    ;;
+  run)
+    install_missing "${BUILD_PACKAGES[@]}"
+    build default
+    if [ -x build/default/src/app/kavorconfig ] && { [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; }; then
+      exec build/default/src/app/kavorconfig
+    fi
+    echo "== kavorctl ports"
+    build/default/src/cli/kavorctl ports
+    echo "== kavorctl send --port SIM ?1E010000 ?32010000 ?20010000 ?7F010000 ?40010000"
+    exec build/default/src/cli/kavorctl send --port SIM ?1E010000 ?32010000 ?20010000 ?7F010000 ?40010000
+    ;;
+  test)
+    install_missing "${BUILD_PACKAGES[@]}" "${TEST_PACKAGES[@]}"
+    preset="${2:-default}"
+    build "$preset"
+    ctest --preset "$preset"
+    ;;
+  *)
+    echo "usage: $0 run|test [preset]|deps" >&2
+    exit 2
+    ;;
+esac
