@@ -1,0 +1,57 @@
+// kavorctl: the command-line side of KavorConfig. It talks to interfaces and cards without a
+// window, for scripts, tests and quick checks at the layout.
+
+#include <QCoreApplication>
+#include <cstdio>
+#include <map>
+#include <string>
+
+#include "cli/cli_common.h"
+#include "cli/verbs.h"
+#include "support/main_thread.h"
+
+namespace {
+
+const char* const kUsage =
+    "Usage: kavorctl <verb> [options]\n"
+    "\n"
+    "Verbs:\n"
+    "  ports     list the serial ports (and SIM, the simulated bus)\n"
+    "  send      send raw command lines to an interface and print the answers\n"
+    "  sim       serve the simulated bus on a pseudo-terminal\n"
+    "\n"
+    "'kavorctl <verb> --help' describes a verb.\n";
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  QCoreApplication app(argc, argv);
+  QCoreApplication::setApplicationName("kavorctl");
+  MainThread().BindToCurrentThread();
+  InstallConsoleReporting();
+  RegisterSimulatedPort();
+
+  QStringList arguments = QCoreApplication::arguments();
+  if (arguments.size() < 2) {
+    std::fputs(kUsage, stderr);
+    return ecUsage;
+  }
+  const QString verb = arguments.at(1);
+  // The verb's parser sees "kavorctl <verb>" as the program and the verb's own options.
+  arguments.removeAt(1);
+  arguments[0] = "kavorctl " + verb;
+  using TVerb = int (*)(const QStringList&);
+  const std::map<QString, TVerb> verbs = {{"ports", RunPorts}, {"send", RunSend}, {"sim", RunSim}};
+  if (verb == "--help" || verb == "-h" || verb == "help") {
+    std::fputs(kUsage, stdout);
+    return ecOk;
+  }
+  const auto it = verbs.find(verb);
+  if (it == verbs.end()) {
+    std::fprintf(stderr, "kavorctl: unknown verb '%s'\n\n%s", verb.toStdString().c_str(), kUsage);
+    return ecUsage;
+  }
+  const int code = it->second(arguments);
+  MainThread().PumpPending();  // reports still on their way
+  return code;
+}

@@ -1,0 +1,8 @@
+#pragma once
+// The verbs of kavorctl. Each takes its own arguments (the verb first) and returns the exit code.
+
+#include <QStringList>
+
+int RunPorts(const QStringList& arguments);
+int RunSend(const QStringList& arguments);
+int RunSim(const QStringList& arguments);
