@@ -37,8 +37,9 @@ TBusCommand* TBaseModul::AddPollCommand(const std::string& text, bool enabled) {
 }
 
 TAnswerHandler TBaseModul::AnswerHandler() {
-  return [this](const std::string& command, const std::string& answer) {
-    ProcessAnswer(command, answer);
+  std::weak_ptr<int> alive = FAlive;
+  return [this, alive](const std::string& command, const std::string& answer) {
+    if (!alive.expired()) ProcessAnswer(command, answer);
   };
 }
 

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "bus/bus_command.h"
@@ -73,4 +74,9 @@ class TBaseModul : public TBusModule {
   std::string PropertiesHead();
   // Reports a failed text command as "ERROR <class>.TextCommand: " + message.
   void ReportTextCommandError(const std::string& message);
+
+ private:
+  // Answer handlers of one-shot commands may still be queued when the module goes; they look at
+  // this first.
+  std::shared_ptr<int> FAlive = std::make_shared<int>(0);
 };
