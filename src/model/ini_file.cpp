@@ -156,7 +156,7 @@ std::string TIniFile::EncodeForDisk(const std::string& utf8) {
 }
 
 bool TIniFile::LoadFromFile(const std::string& fileName, std::string* error) {
-  FSections.clear();
+  Clear();
   if (!FileExists(fileName)) return true;
   std::string bytes;
   if (!ReadFileBytes(fileName, bytes, error)) return false;
@@ -165,7 +165,7 @@ bool TIniFile::LoadFromFile(const std::string& fileName, std::string* error) {
 }
 
 void TIniFile::SetText(const std::string& text) {
-  FSections.clear();
+  Clear();
   TSection* current = nullptr;
   std::size_t start = 0;
   while (start <= text.size()) {
@@ -210,20 +210,29 @@ void TIniFile::SaveToFile(const std::string& fileName) const {
   WriteFileAtomically(fileName, EncodeForDisk(Text()));
 }
 
+void TIniFile::Clear() {
+  FSections.clear();
+  FIndex.clear();
+}
+
+void TIniFile::Reindex() {
+  FIndex.clear();
+  for (std::size_t i = 0; i < FSections.size(); ++i) FIndex.emplace(UpperCase(FSections[i].Name), i);
+}
+
 const TIniFile::TSection* TIniFile::Find(const std::string& section) const {
-  for (const TSection& s : FSections)
-    if (SameName(s.Name, section)) return &s;
-  return nullptr;
+  const auto it = FIndex.find(UpperCase(section));
+  return it == FIndex.end() ? nullptr : &FSections[it->second];
 }
 
 TIniFile::TSection* TIniFile::Find(const std::string& section) {
-  for (TSection& s : FSections)
-    if (SameName(s.Name, section)) return &s;
-  return nullptr;
+  const auto it = FIndex.find(UpperCase(section));
+  return it == FIndex.end() ? nullptr : &FSections[it->second];
 }
 
 TIniFile::TSection& TIniFile::FindOrAdd(const std::string& section) {
   if (TSection* found = Find(section)) return *found;
+  FIndex.emplace(UpperCase(section), FSections.size());
   FSections.push_back(TSection{section, {}});
   return FSections.back();
 }
@@ -251,12 +260,25 @@ bool TIniFile::ValueExists(const std::string& section, const std::string& key) c
 }
 
 void TIniFile::EraseSection(const std::string& section) {
-  for (auto it = FSections.begin(); it != FSections.end(); ++it) {
-    if (SameName(it->Name, section)) {
-      FSections.erase(it);
-      return;
-    }
+  const auto it = FIndex.find(UpperCase(section));
+  if (it == FIndex.end()) return;
+  FSections.erase(FSections.begin() + static_cast<std::ptrdiff_t>(it->second));
+  Reindex();
+}
+
+void TIniFile::EraseSectionsStartingWith(const std::vector<std::string>& prefixes) {
+  std::vector<std::string> upper;
+  for (const std::string& p : prefixes) upper.push_back(UpperCase(p));
+  std::vector<TSection> kept;
+  kept.reserve(FSections.size());
+  for (TSection& section : FSections) {
+    const std::string name = UpperCase(section.Name);
+    bool erase = false;
+    for (const std::string& p : upper) erase = erase || StartsWith(name, p);
+    if (!erase) kept.push_back(std::move(section));
   }
+  FSections = std::move(kept);
+  Reindex();
 }
 
 std::string TIniFile::ReadString(const std::string& section, const std::string& key,

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 class TIniFile {
@@ -26,7 +27,10 @@ class TIniFile {
   bool SectionExists(const std::string& section) const;
   bool ValueExists(const std::string& section, const std::string& key) const;
   void EraseSection(const std::string& section);
-  void Clear() { FSections.clear(); }
+  // Erases every section whose upper-cased name starts with one of the upper-cased prefixes, in
+  // one pass.
+  void EraseSectionsStartingWith(const std::vector<std::string>& prefixes);
+  void Clear();
 
   std::string ReadString(const std::string& section, const std::string& key,
                          const std::string& defaultValue) const;
@@ -64,7 +68,11 @@ class TIniFile {
   TSection& FindOrAdd(const std::string& section);
   static const TLine* FindKey(const TSection& section, const std::string& key);
 
+  void Reindex();
+
   std::vector<TSection> FSections;
+  // Upper-cased section name -> position; models with thousands of modules stay fast.
+  std::unordered_map<std::string, std::size_t> FIndex;
 };
 
 // Integer reading as the model file does it (decimal, "$" or "0x" hexadecimal). False when the

@@ -1,0 +1,178 @@
+// Save_ToFile and Load_FromFile of the model list: the interface and module sections of the
+// model file.
+
+#include <algorithm>
+#include <limits>
+#include <map>
+
+#include "bus/bus_interface.h"
+#include "model/ini_file.h"
+#include "model/moduls_list.h"
+#include "modules/base_modul.h"
+#include "support/conversions.h"
+#include "support/message_sink.h"
+#include "support/paths.h"
+
+namespace {
+
+const char* const kInterfaceSection = "Settings_IFK";
+const char* const kModulSection = "Modul_";
+
+// A value that ends a load: it names the file, the section and the key.
+class ELoadRange : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+std::string ModulSection(int32_t ifcNumber, int64_t index) {
+  return std::string(kModulSection) + std::to_string(ifcNumber) + "_" + std::to_string(index);
+}
+
+// The module sections of one interface that a load takes up, by index: "Modul_<n>_<j>" with j
+// below the module count. Looking at the sections that exist, rather than counting j up to the
+// stored count, keeps a damaged count from stalling the load.
+std::vector<std::pair<int64_t, std::string>> ModulSectionsOf(const TIniFile& ini, int32_t number,
+                                                             int64_t count) {
+  std::vector<std::pair<int64_t, std::string>> found;
+  const std::string prefix = UpperCase(kModulSection) + std::to_string(number) + "_";
+  for (const std::string& name : ini.Sections()) {
+    const std::string upper = UpperCase(name);
+    if (!StartsWith(upper, prefix)) continue;
+    const std::string digits = upper.substr(prefix.size());
+    int64_t j = 0;
+    if (digits.empty() || digits.size() > 18 ||
+        !std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; }))
+      continue;
+    j = std::stoll(digits);
+    if (std::to_string(j) != digits || j >= count) continue;
+    if (std::none_of(found.begin(), found.end(), [j](const auto& f) { return f.first == j; }))
+      found.emplace_back(j, name);
+  }
+  std::sort(found.begin(), found.end());
+  return found;
+}
+
+}  // namespace
+
+void TModulsList::Save_ToFile(const std::string& fileName) {
+  try {
+    const std::string file = ChangeFileExt(fileName, ".INI");
+    std::vector<TRS485IFC*> interfaces;
+    for (const auto& item : FItems) {
+      if (item->ItemKind != ikInterface || !item->IFC) continue;
+      item->IFC->SetIfcNumber(static_cast<int32_t>(interfaces.size()));
+      interfaces.push_back(item->IFC);
+    }
+
+    TIniFile ini;
+    std::string error;
+    if (!ini.LoadFromFile(file, &error)) throw std::runtime_error(error);
+    ini.EraseSectionsStartingWith({kModulSection, kInterfaceSection});
+
+    for (std::size_t i = 0; i < interfaces.size(); ++i) {
+      TRS485IFC& ifc = *interfaces[i];
+      const std::string section = kInterfaceSection + std::to_string(i);
+      ini.WriteString(section, "ClassName", TRS485IFC::ClassName);
+      ini.WriteString(section, "Com", ifc.Port());
+      ini.WriteInteger(section, "Baud", ifc.Baud());
+      ini.WriteInteger(section, "ModulCount", ifc.Count());
+      ifc.SetIfcNumber(static_cast<int32_t>(i));
+      ini.WriteInteger(section, "IFCNr", ifc.IfcNumber());
+      ini.WriteAddress(section, "Adresse", ifc.Adresse);
+      ini.WriteBool(section, "Enabled", ifc.Enabled());
+      ini.WriteString(section, "Hinweis", ifc.Hinweis);
+      ini.WriteString(section, "ChipIdent", ifc.ChipIdent);
+      ini.WriteInteger(section, "Timeout", ifc.Timeout());
+      ini.WriteInteger(section, "PollPriority", ifc.PollPriority());
+    }
+    for (TRS485IFC* ifc : interfaces) {
+      for (int j = 0; j < ifc->Count(); ++j) {
+        auto* modul = dynamic_cast<TBaseModul*>(ifc->Item(j));
+        if (!modul) continue;
+        const std::string section = ModulSection(ifc->IfcNumber(), j);
+        ini.WriteAddress(section, "Adresse", modul->Adresse);
+        ini.WriteString(section, "ClassName", modul->ClassName());
+        ini.WriteInteger(section, "IFCNr", ifc->IfcNumber());
+        ini.WriteBool(section, "Enabled", modul->Enabled);
+        ini.WriteBool(section, "Polling", modul->Polling);
+        ini.WriteString(section, "Bezeichnung", modul->Bezeichnung);
+        ini.WriteString(section, "Hinweis", modul->Hinweis);
+        ini.WriteString(section, "ChipIdent", modul->ChipIdent);
+      }
+    }
+    // One write of the complete file: the old file stays whole until the new one is.
+    ini.SaveToFile(file);
+  } catch (const std::exception& e) {
+    ReportMessage(std::string("TModulsList.Save_ToFile: ") + e.what(), 1);
+  }
+}
+
+void TModulsList::Load_FromFile(const std::string& fileName) {
+  RemoveAll();
+  if (!FileExists(fileName)) return;
+  TIniFile ini;
+  std::string error;
+  if (!ini.LoadFromFile(fileName, &error)) {
+    ReportMessage("TModulsList.Load_FromFile: " + fileName + ": " + error, 1);
+    return;
+  }
+  auto rangeChecked = [&](const std::string& section, const std::string& key, int64_t value,
+                          int64_t low, int64_t high) {
+    if (value < low || value > high)
+      throw ELoadRange("TModulsList.Load_FromFile: " + fileName + ", [" + section + "] " + key +
+                       "=" + ini.ReadString(section, key, std::to_string(value)) +
+                       " liegt nicht im erlaubten Bereich " + std::to_string(low) + ".." +
+                       std::to_string(high) + "; das Laden wurde hier beendet.");
+    return value;
+  };
+  constexpr int64_t kUint32Max = std::numeric_limits<uint32_t>::max();
+  constexpr int64_t kInt32Min = std::numeric_limits<int32_t>::min();
+  constexpr int64_t kInt32Max = std::numeric_limits<int32_t>::max();
+  try {
+    for (const std::string& section : ini.Sections()) {
+      if (section.find(kInterfaceSection) == std::string::npos) continue;
+      const std::string className = UpperCase(Trim(ini.ReadString(section, "ClassName", "")));
+      const int64_t number = ini.ReadInteger(section, "IFCNr", -1);
+      const int64_t count = ini.ReadInteger(section, "ModulCount", 0);
+      if (number < 0 || number > kInt32Max) continue;
+      if (className != "TRS485IFC" && className != "TSER485BUSIFC") continue;
+      TModulsItem* item = AddIFC(className);
+      if (!item) continue;
+      TRS485IFC& ifc = *item->IFC;
+      ifc.SetIfcNumber(static_cast<int32_t>(number));
+      ifc.Adresse = static_cast<int32_t>(rangeChecked(
+          section, "Adresse", ini.ReadInteger(section, "Adresse", 0), kInt32Min, kInt32Max));
+      ifc.Bezeichnung = ini.ReadString(section, "Bezeichnung", "");
+      ifc.Hinweis = ini.ReadString(section, "Hinweis", "");
+      ifc.SetPort(ini.ReadString(section, "Com", ""));
+      ifc.SetBaud(static_cast<uint32_t>(
+          rangeChecked(section, "Baud", ini.ReadInteger(section, "Baud", 0), 0, kUint32Max)));
+      ifc.SetEnabled(ini.ReadBool(section, "Enabled", false));
+      ifc.SetTimeout(static_cast<uint32_t>(rangeChecked(
+          section, "Timeout", ini.ReadInteger(section, "Timeout", ifc.Timeout()), 0, kUint32Max)));
+      ifc.SetPollPriority(static_cast<uint32_t>(rangeChecked(
+          section, "PollPriority", ini.ReadInteger(section, "PollPriority", ifc.PollPriority()), 0,
+          kUint32Max)));
+
+      for (const auto& [index, modulSection] :
+           ModulSectionsOf(ini, static_cast<int32_t>(number), count)) {
+        if (ini.ReadInteger(modulSection, "IFCNr", 0) != number) continue;
+        const int64_t address = ini.ReadInteger(modulSection, "Adresse", 0);
+        rangeChecked(modulSection, "Adresse", address, 0, 255);
+        const std::string modulClass =
+            UpperCase(Trim(ini.ReadString(modulSection, "ClassName", "")));
+        TModulsItem* modulItem = AddModul(modulClass, &ifc, address);
+        if (!modulItem) continue;
+        TBaseModul& modul = *modulItem->Modul;
+        modul.Bezeichnung = ini.ReadString(modulSection, "Bezeichnung", "");
+        modul.Hinweis = ini.ReadString(modulSection, "Hinweis", "");
+        modul.SetEnabled(ini.ReadBool(modulSection, "Enabled", true));
+        modul.SetPolling(ini.ReadBool(modulSection, "Polling", true));
+      }
+    }
+  } catch (const ELoadRange& e) {
+    ReportMessage(e.what(), 1);
+  } catch (const std::exception& e) {
+    ReportMessage("TModulsList.Load_FromFile: " + fileName + ": " + e.what(), 1);
+  }
+}
