@@ -1,0 +1,108 @@
+#include "ui/modules/modul_form.h"
+
+#include <QCheckBox>
+#include <QEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QStatusBar>
+
+#include "modules/base_modul.h"
+
+TfrmModulBase::TfrmModulBase() : QWidget(nullptr, Qt::Window) {
+  // A module window must not keep the program alive once the main window has closed.
+  setAttribute(Qt::WA_QuitOnClose, false);
+  QFont small = font();
+  small.setPointSize(8);
+  setFont(small);
+
+  Label1 = new QLabel("Adresse: ", this);
+  Label1->setObjectName("Label1");
+  edAdresse = new QLineEdit(this);
+  edAdresse->setObjectName("edAdresse");
+  edAdresse->setReadOnly(true);
+  chbAktiv = new QCheckBox("Aktiv", this);
+  chbAktiv->setObjectName("chbAktiv");
+  chbPolling = new QCheckBox("Polling ", this);
+  chbPolling->setObjectName("chbPolling");
+  chbPolling->setChecked(true);
+  StatusBar1 = new QStatusBar(this);
+  StatusBar1->setObjectName("StatusBar1");
+  StatusBar1->setSizeGripEnabled(false);
+  connect(chbAktiv, &QCheckBox::clicked, this, [this] { chbAktivClick(); });
+  connect(chbPolling, &QCheckBox::clicked, this, [this] { chbPollingClick(); });
+}
+
+TfrmModulBase::~TfrmModulBase() {
+  if (FModul) FModul->OnDataChanged = nullptr;
+}
+
+void TfrmModulBase::SetModul(TBaseModul* modul) {
+  FModul = modul;
+  if (!modul) return;
+  ShowAddress();
+  modul->OnDataChanged = [this](TBaseModul*) { ScheduleRefresh(); };
+}
+
+void TfrmModulBase::DetachModul() {
+  if (FModul) FModul->OnDataChanged = nullptr;
+  FModul = nullptr;
+}
+
+void TfrmModulBase::ShowAddress() {
+  if (FModul) edAdresse->setText(QString::fromStdString(FModul->AdresseText()));
+}
+
+void TfrmModulBase::SetupStatusBar(int panels) {
+  for (int i = 0; i < panels; ++i) {
+    auto* panel = new QLabel(StatusBar1);
+    panel->setFixedWidth(50);
+    StatusBar1->addWidget(panel);
+  }
+}
+
+void TfrmModulBase::FormActivate() {
+  BeginUpdate();
+  try {
+    if (FModul) {
+      ShowAddress();
+      chbAktiv->setChecked(FModul->Aktiv);
+      chbPolling->setChecked(FModul->Polling);
+    }
+    FormActivateExtra();
+  } catch (...) {
+    EndUpdate();
+    throw;
+  }
+  EndUpdate();
+}
+
+void TfrmModulBase::chbAktivClick() {
+  if (Updating() || !FModul) return;
+  FModul->SetAktiv(chbAktiv->isChecked());
+  BeginUpdate();
+  chbAktiv->setChecked(FModul->Aktiv);
+  EndUpdate();
+  AktivClickExtra();
+}
+
+void TfrmModulBase::chbPollingClick() {
+  if (Updating() || !FModul) return;
+  FModul->SetPolling(chbPolling->isChecked());
+}
+
+void TfrmModulBase::ScheduleRefresh() {
+  if (FRefreshPending) return;
+  FRefreshPending = true;
+  QMetaObject::invokeMethod(
+      this,
+      [this] {
+        FRefreshPending = false;
+        if (FModul) ModulDataChanged();
+      },
+      Qt::QueuedConnection);
+}
+
+bool TfrmModulBase::event(QEvent* e) {
+  if (e->type() == QEvent::WindowActivate) FormActivate();
+  return QWidget::event(e);
+}
