@@ -19,6 +19,10 @@ const char* const kUsage =
     "  ports     list the serial ports (and SIM, the simulated bus)\n"
     "  send      send raw command lines to an interface and print the answers\n"
     "  sim       serve the simulated bus on a pseudo-terminal\n"
+    "  exec      run text commands (!Schalten(0,$1E,3,1), ?Port(...)) against cards\n"
+    "  model     show the tree of a model file, or save it under another name\n"
+    "  scan      search an interface for its cards\n"
+    "  address   change the bus address of a card\n"
     "\n"
     "'kavorctl <verb> --help' describes a verb.\n";
 
@@ -41,7 +45,9 @@ int main(int argc, char** argv) {
   arguments.removeAt(1);
   arguments[0] = "kavorctl " + verb;
   using TVerb = int (*)(const QStringList&);
-  const std::map<QString, TVerb> verbs = {{"ports", RunPorts}, {"send", RunSend}, {"sim", RunSim}};
+  const std::map<QString, TVerb> verbs = {
+      {"ports", RunPorts}, {"send", RunSend}, {"sim", RunSim},        {"exec", RunExec},
+      {"model", RunModel}, {"scan", RunScan}, {"address", RunAddress}};
   if (verb == "--help" || verb == "-h" || verb == "help") {
     std::fputs(kUsage, stdout);
     return ecOk;

@@ -6,3 +6,7 @@
 int RunPorts(const QStringList& arguments);
 int RunSend(const QStringList& arguments);
 int RunSim(const QStringList& arguments);
+int RunExec(const QStringList& arguments);
+int RunModel(const QStringList& arguments);
+int RunScan(const QStringList& arguments);
+int RunAddress(const QStringList& arguments);
