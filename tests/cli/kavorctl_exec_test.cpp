@@ -40,7 +40,7 @@ TEST(KavorctlExecTest, TheCardItselfIsSwitchedAndPropertiesFollow) {
 
 TEST(KavorctlExecTest, FailedCommandsGiveExitOneAndUsageErrorsTwo) {
   TRunResult r = RunKavorctl({"exec", "--port", "SIM", "--module", "THDX01@$20", "?GBM(0,$20,0)",
-                              "?Port(0,$55,1)", "?GBM(0,$20,1)"});
+                              "?Port(0,$55,1)", "?Fahrstufe(0,$20,1)"});
   EXPECT_EQ(r.ExitCode, 1);
   EXPECT_EQ(r.Out, "\n\n0\n");
   EXPECT_NE(r.Err.find("ERROR THDX01.TextCommand: Paramters out of Range."), std::string::npos);
