@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <thread>
 #include <vector>
 
@@ -79,7 +80,7 @@ TEST(MainThreadExecutorTest, InvokeAndWaitRunsInTheMainThreadAndCarriesException
   std::thread::id ranIn;
   std::optional<std::string> failure;
   std::optional<std::string> success;
-  bool done = false;
+  std::atomic<bool> done{false};
   std::thread worker([&] {
     success = MainThread().InvokeAndWait([&] { ranIn = std::this_thread::get_id(); });
     failure = MainThread().InvokeAndWait([] { throw std::runtime_error("Handler kaputt"); });
