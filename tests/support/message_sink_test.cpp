@@ -87,7 +87,7 @@ TEST(MainThreadExecutorTest, InvokeAndWaitRunsInTheMainThreadAndCarriesException
     done = true;
     MainThread().Notify();
   });
-  MainThread().WaitUntil([&] { return done; }, std::chrono::seconds(5));
+  MainThread().WaitUntil([&] { return done.load(); }, std::chrono::seconds(5));
   worker.join();
   EXPECT_EQ(ranIn, std::this_thread::get_id());
   EXPECT_FALSE(success.has_value());
