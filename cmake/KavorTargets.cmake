@@ -7,7 +7,12 @@ else()
   target_compile_options(kavor_options INTERFACE -Wall -Wextra -Wpedantic)
 endif()
 
-if(KAVOR_SANITIZE STREQUAL "address")
+if(KAVOR_FUZZ)
+  # Everything the fuzz targets reach is instrumented for coverage and checked by ASan/UBSan.
+  target_compile_options(kavor_options INTERFACE -fsanitize=fuzzer-no-link,address,undefined
+                                                 -fno-omit-frame-pointer)
+  target_link_options(kavor_options INTERFACE -fsanitize=address,undefined)
+elseif(KAVOR_SANITIZE STREQUAL "address")
   target_compile_options(kavor_options INTERFACE -fsanitize=address,undefined -fno-omit-frame-pointer
                                                  -fno-sanitize-recover=undefined)
   target_link_options(kavor_options INTERFACE -fsanitize=address,undefined)
