@@ -2,6 +2,7 @@
 # One entry point for people and CI: installs what is missing (Debian 12), builds, and runs.
 #   tools/kavor.sh run      build and start the program
 #   tools/kavor.sh test     build and run the whole test suite
+#   tools/kavor.sh test asan|tsan   the same under a sanitizer preset
 #   tools/kavor.sh deps     only install the packages
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -9,6 +10,7 @@ cd "$(dirname "$0")/.."
 BUILD_PACKAGES=(g++ cmake ninja-build pkg-config qt6-base-dev qt6-serialport-dev libgtest-dev
                 fonts-dejavu-core)
 TEST_PACKAGES=(xvfb xauth)
+FUZZ_PACKAGES=(clang libclang-rt-14-dev)
 
 install_missing() {
   local missing=()
@@ -33,6 +35,9 @@ case "${1:-}" in
   deps)
     install_missing "${BUILD_PACKAGES[@]}" "${TEST_PACKAGES[@]}"
     ;;
+  fuzzdeps)
+    install_missing "${BUILD_PACKAGES[@]}" "${FUZZ_PACKAGES[@]}"
+    ;;
   run)
     install_missing "${BUILD_PACKAGES[@]}"
     build default
@@ -51,7 +56,7 @@ case "${1:-}" in
     ctest --preset "$preset"
     ;;
   *)
-    echo "usage: $0 run|test [preset]|deps" >&2
+    echo "usage: $0 run|test [preset]|deps|fuzzdeps" >&2
     exit 2
     ;;
 esac
