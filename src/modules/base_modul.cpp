@@ -91,11 +91,52 @@ std::string TBaseModul::GetPropertiesText() {
   return PropertiesHead();
 }
 
+namespace {
+
+// The answer as it can be shown in one log line: without its line end, other control and
+// non-ASCII bytes as <XX>.
+std::string Printable(const std::string& text) {
+  std::string shown;
+  std::size_t end = text.size();
+  while (end > 0 && (text[end - 1] == '\r' || text[end - 1] == '\n'))
+    --end;
+  for (std::size_t i = 0; i < end; ++i) {
+    const unsigned char c = static_cast<unsigned char>(text[i]);
+    if (c >= 0x20 && c < 0x7F)
+      shown += static_cast<char>(c);
+    else
+      shown += "<" + IntToHexText(c, 2) + ">";
+  }
+  return shown;
+}
+
+}  // namespace
+
+bool TBaseModul::ParseOwnAnswer(const std::string& answer, TRS485CmdRecord& record) const {
+  return ParseAnswer(answer, record) == pfComplete && record.Kind == "#" &&
+         HexFieldValue(record.Adr, -1) == Adresse;
+}
+
 void TBaseModul::ProcessAnswer(const std::string& command, const std::string& answer) {
   if (answer.empty()) return;
   TRS485CmdRecord record;
   const int flags = ParseAnswer(answer, record);
-  if (record.Kind != "#") return;
+  // A line that is no answer of a card (noise, a garbled or echoed line), or the answer of another
+  // card (a late one, meant for the command before), changes nothing; the user learns of it.
+  const bool wellFormed = record.Kind == "#" && (flags & (pfKind | pfAdr | pfCmd)) == 7 &&
+                          (flags == pfComplete || (flags & pfPayload) != 0);
+  if (!wellFormed) {
+    ReportMessage("Modul " + AdresseText() + ": unlesbare Antwort auf \"" + command + "\": \"" +
+                      Printable(answer) + "\" ",
+                  1);
+    return;
+  }
+  if (HexFieldValue(record.Adr, -1) != Adresse) {
+    ReportMessage("Modul " + AdresseText() + ": Antwort von $" + UpperCase(record.Adr) + " auf \"" +
+                      command + "\" verworfen: \"" + Printable(answer) + "\" ",
+                  1);
+    return;
+  }
   bool changed = false;
   try {
     if ((flags & pfPayload) != 0 && record.Cmd == "01") {

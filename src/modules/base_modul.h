@@ -12,6 +12,7 @@
 
 class TSer485BusMaster;
 class TBaseModul;
+struct TRS485CmdRecord;
 
 using TModulEvent = std::function<void(TBaseModul* modul)>;
 
@@ -72,6 +73,9 @@ class TBaseModul : public TBusModule {
   void ChangeCommands(const std::function<void()>& change);
   // "ClassName=" + class name, CR LF, the base lines.
   std::string PropertiesHead();
+  // Splits an answer and tells whether it is a complete answer line of this module's card: the
+  // only answers the types decode.
+  bool ParseOwnAnswer(const std::string& answer, TRS485CmdRecord& record) const;
   // Reports a failed text command as "ERROR <class>.TextCommand: " + message.
   void ReportTextCommandError(const std::string& message);
 

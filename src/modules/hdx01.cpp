@@ -198,7 +198,7 @@ void THDX01::ProcessAnswer(const std::string& command, const std::string& answer
   if (answer.empty()) return;
   TRS485CmdRecord record;
   // Only a card's own answer counts: an echo of a command line would parse just as well.
-  if (ParseAnswer(answer, record) != pfComplete || record.Kind != "#") return;
+  if (!ParseOwnAnswer(answer, record)) return;
   const int code = HexFieldValue(record.Cmd, 0);
   const int d1 = HexFieldValue(record.Data1, 0);
   const int d2 = HexFieldValue(record.Data2, 0);

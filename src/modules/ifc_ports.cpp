@@ -49,7 +49,7 @@ void TIFCPorts::ProcessAnswer(const std::string& command, const std::string& ans
   TBaseModul::ProcessAnswer(command, answer);
   if (answer.empty()) return;
   TRS485CmdRecord record;
-  if (ParseAnswer(answer, record) != pfComplete || record.Kind != "#") return;
+  if (!ParseOwnAnswer(answer, record)) return;
   const int code = HexFieldValue(record.Cmd, 0);
   if (code >= kCodeSwitch && code <= kCodeSwitch + 0x0F) {
     const unsigned bit = static_cast<unsigned>(code - kCodeSwitch);

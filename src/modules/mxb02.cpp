@@ -203,7 +203,7 @@ void TMXB02::ProcessAnswer(const std::string& command, const std::string& answer
   TBaseModul::ProcessAnswer(command, answer);
   if (answer.empty()) return;
   TRS485CmdRecord record;
-  if (ParseAnswer(answer, record) != pfComplete || record.Kind != "#") return;
+  if (!ParseOwnAnswer(answer, record)) return;
   const int code = HexFieldValue(record.Cmd, 0);
   const int value = HexFieldValue(record.Data1 + record.Data2, 0);
   auto setPort = [&](int first) {

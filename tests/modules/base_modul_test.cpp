@@ -102,3 +102,38 @@ TEST_F(BaseModulTest, FreeCmdSendsOnlyWhileLiveAndKeepsSingleQuotes) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(BaseModulTest, UnreadableAndForeignAnswersAreLoggedAndIgnored) {
+  TBaseModul m(&Ifc.BusMaster(), 0x1E);
+  int fired = 0;
+  m.OnDataChanged = [&](TBaseModul*) { ++fired; };
+  struct {
+    const char* Answer;
+    const char* Logged;  // nullptr: no log line
+  } cases[] = {
+      {"#1E200A0F\r\n", nullptr},
+      {"#1E01[MXB01.2.1]\r\n", nullptr},
+      {"#1E99ZZZZ\r\n", "Modul $1E: unlesbare Antwort auf \"?1E200000\": \"#1E99ZZZZ\" "},
+      {"!1E200000\r\n", "Modul $1E: unlesbare Antwort auf \"?1E200000\": \"!1E200000\" "},
+      {"\x01\xFFx#1E200A0F\r\n",
+       "Modul $1E: unlesbare Antwort auf \"?1E200000\": \"<01><FF>x#1E200A0F\" "},
+      {"#20200A0F\r\n", "Modul $1E: Antwort von $20 auf \"?1E200000\" verworfen: \"#20200A0F\" "},
+      {"#2001[HDX01.1.3]\r\n",
+       "Modul $1E: Antwort von $20 auf \"?1E200000\" verworfen: "
+       "\"#2001[HDX01.1.3]\" "},
+  };
+  for (const auto& c : cases) {
+    Sink.Clear();
+    m.ProcessAnswer("?1E200000", c.Answer);
+    if (c.Logged)
+      EXPECT_EQ(Sink.Lines(), (std::vector<std::string>{c.Logged}));
+    else
+      EXPECT_TRUE(Sink.Lines().empty()) << c.Answer;
+  }
+  EXPECT_EQ(m.Version, "[MXB01.2.1]\r\n") << "another card's firmware is not taken";
+  EXPECT_EQ(fired, 1);
+}
+
+}  // namespace
