@@ -61,6 +61,10 @@ bool TQtSerialLine::CheckLost() {
     return true;
   }
   if (error != QSerialPort::NoError) FPort->clearError();  // line errors are not reported
+  if (PortHungUp(*FPort)) {
+    FError = "Verbindung zum Gerät abgebrochen";
+    return true;
+  }
   return false;
 }
 
@@ -114,7 +118,8 @@ TReadResult TQtSerialLine::Read(int64_t maxWaitUs) {
     }
     const bool ready =
         FPort->waitForReadyRead(static_cast<int>(std::min<int64_t>(left, kWaitSliceMs)));
-    if (!ready && CheckLost()) {
+    // A hung-up device looks ready forever but delivers nothing: look at it on every empty turn.
+    if ((!ready || FPort->bytesAvailable() == 0) && CheckLost()) {
       result.Status = TReadStatus::Lost;
       result.Error = FError;
       return result;

@@ -35,3 +35,6 @@ class TQtSerialLine : public TSerialLine {
 // Asks the driver for low-latency delivery and names, once per port, an adapter whose latency
 // timer would slow every answer down.
 void TunePortLatency(QSerialPort& port, const std::string& portName);
+// Whether the device behind an open port has gone (a hang-up: adapter unplugged, pseudo-terminal
+// closed). Qt reports some of these only as endless readiness without data.
+bool PortHungUp(QSerialPort& port);

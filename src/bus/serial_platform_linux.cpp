@@ -1,4 +1,5 @@
 #include <linux/serial.h>
+#include <poll.h>
 #include <sys/ioctl.h>
 
 #include <QFileInfo>
@@ -44,4 +45,12 @@ void TunePortLatency(QSerialPort& port, const std::string& portName) {
           " ms lang, jede Antwort kommt entsprechend später. Abhilfe: echo 1 | sudo tee " +
           sysfsPath);
   }
+}
+
+bool PortHungUp(QSerialPort& port) {
+  const int fd = static_cast<int>(port.handle());
+  if (fd < 0) return true;
+  pollfd pfd{fd, POLLIN, 0};
+  if (poll(&pfd, 1, 0) < 0) return false;
+  return (pfd.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
 }
