@@ -7,6 +7,7 @@
 #include <QStatusBar>
 
 #include "modules/base_modul.h"
+#include "support/conversions.h"
 
 TfrmModulBase::TfrmModulBase() : QWidget(nullptr, Qt::Window) {
   // A module window must not keep the program alive once the main window has closed.
@@ -58,6 +59,17 @@ void TfrmModulBase::SetupStatusBar(int panels) {
     panel->setFixedWidth(50);
     StatusBar1->addWidget(panel);
   }
+}
+
+void TfrmModulBase::SetOuterSize(int width, int height) {
+  // A frame of 4 pixels on each side and a title bar of 19.
+  constexpr int kFrameWidth = 8;
+  constexpr int kFrameHeight = 27;
+  resize(width - kFrameWidth, height - kFrameHeight);
+}
+
+void TfrmModulBase::RequestModulState() {
+  if (FModul) FModul->QueueCommand("?" + IntToHexText(FModul->Adresse, 2) + "200000");
 }
 
 void TfrmModulBase::FormActivate() {

@@ -67,6 +67,12 @@ class TfrmModulBase : public QWidget, public TModulForm {
   void ShowAddress();
   // A status bar with `panels` empty panels of 50 pixels.
   void SetupStatusBar(int panels);
+  // Sizes the window so that, with a usual frame and title bar around it, it takes the outer
+  // size its layout was drawn for.
+  void SetOuterSize(int width, int height);
+  // Queues the module's state request ("?" + address + "200000") with the module's answer
+  // handler, whether the module is live or not; the bus master refuses it while disconnected.
+  void RequestModulState();
 
   bool event(QEvent* e) override;
 
