@@ -46,6 +46,11 @@ QToolButton* TSpeedi::AddDirectionButton(const char* name, const QString& captio
   button->setText(caption);
   button->setCheckable(true);
   button->setFocusPolicy(Qt::NoFocus);
+  // The direction that is down must be plain to see at a glance, also in styles whose pressed
+  // buttons differ little from the others.
+  button->setStyleSheet(
+      "QToolButton { border: 1px solid #8a8a8a; border-radius: 2px; background: #f4f4f4; }"
+      "QToolButton:checked { background: #8fd18f; border-color: #2f6f2f; font-weight: bold; }");
   button->setGeometry(left, 2, 16, 20);
   FDirection->addButton(button, number);
   return button;

@@ -96,9 +96,9 @@ TfrmHDX01::~TfrmHDX01() {
 void TfrmHDX01::BuildActionPage() {
   Panel1 = MakePanel(TabSheet1, "Panel1", QRect(4, 4, 263, 125));
   Label1->setParent(Panel1);
-  Label1->setGeometry(8, 7, 48, 17);
+  Label1->setGeometry(6, 7, 52, 17);
   edAdresse->setParent(Panel1);
-  edAdresse->setGeometry(56, 5, 40, 21);
+  edAdresse->setGeometry(58, 5, 40, 21);
   chbAktiv->setParent(Panel1);
   chbAktiv->setGeometry(110, 6, 60, 19);
   chbPolling->setParent(Panel1);

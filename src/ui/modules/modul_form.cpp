@@ -8,6 +8,7 @@
 
 #include "modules/base_modul.h"
 #include "support/conversions.h"
+#include "support/message_sink.h"
 
 TfrmModulBase::TfrmModulBase() : QWidget(nullptr, Qt::Window) {
   // A module window must not keep the program alive once the main window has closed.
@@ -81,9 +82,9 @@ void TfrmModulBase::FormActivate() {
       chbPolling->setChecked(FModul->Polling);
     }
     FormActivateExtra();
-  } catch (...) {
-    EndUpdate();
-    throw;
+  } catch (const std::exception& e) {
+    // A failure here must not escape into the event loop; the window stays usable.
+    ReportMessage(std::string(metaObject()->className()) + ".FormActivate: " + e.what(), 1);
   }
   EndUpdate();
 }

@@ -5,28 +5,36 @@
 
 #include <QAbstractButton>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDir>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QSlider>
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QTest>
+#include <QToolButton>
 #include <QTreeWidget>
 #include <memory>
 
+#include "modules/hdx01.h"
 #include "modules/ifc_ports.h"
 #include "modules/mxb01.h"
 #include "modules/mxb02.h"
 #include "modules/rs485_dummy.h"
 #include "sim/sim_simple_cards.h"
 #include "sim/sim_switch_cards.h"
+#include "sim/sim_throttle_card.h"
 #include "support/main_thread.h"
 #include "ui/controls/btn_kette.h"
+#include "ui/controls/lumi.h"
 #include "ui/controls/lumi_kette.h"
+#include "ui/controls/speedi.h"
 #include "ui/modules/frm_dummy.h"
+#include "ui/modules/frm_hdx01.h"
 #include "ui/modules/frm_ifc485.h"
 #include "ui/modules/frm_mxb01.h"
 #include "ui/modules/frm_mxb02.h"
@@ -195,6 +203,43 @@ class TWindowLayoutTest : public QObject {
     ExpectNone(faults);
     ExpectNone(LampRowFaults(form.get()));
     SavePicture(*form, "window_mxb01.png");
+  }
+
+  void HDX01() {
+    TSimIfcFixture sim;
+    auto& card = sim.Bus.CardAs<TSimHDX01>(0x20);
+    card.SetDetectors(0x2);
+    card.SetLightBarriers(0xB5);
+    card.SetAssignment(3, 1);
+    card.SetAssignment(6, 4);
+    QVERIFY(sim.Connect());
+    THDX01& modul = sim.Add<THDX01>(0x20);
+    std::unique_ptr<TfrmModulBase> form(CreateModulFormFor(&modul));
+    auto* hdx = static_cast<TfrmHDX01*>(form.get());
+    form->show();
+    ActivateWindow(*form);
+    form->chbAktiv->click();
+    sim.Settle();
+    hdx->Speedi1->findChild<QSlider*>("tbSpeed")->setValue(12);
+    hdx->Speedi1->findChild<QToolButton*>("btnVor")->click();
+    hdx->Speedi3->findChild<QSlider*>("tbSpeed")->setValue(5);
+    hdx->Speedi3->findChild<QToolButton*>("btnRueck")->click();
+    QVERIFY(QTest::qWaitFor([&] { return card.Speed(1) == 12 && card.Speed(3) == 5; }, 5000));
+    hdx->cboLSList[0]->setCurrentIndex(2);
+    hdx->cboLSList[4]->setCurrentIndex(1);
+    sim.Settle();
+    QVERIFY(hdx->ledGBM2->LEDEin());
+    QStringList faults = PageFaults(hdx->PageControl1);
+    for (QWidget* panel : {static_cast<QWidget*>(hdx->Panel1), static_cast<QWidget*>(hdx->pnlR1),
+                           static_cast<QWidget*>(hdx->Panel3)})
+      faults << LayoutFaults(panel);
+    ExpectNone(faults);
+    SavePicture(*form, "window_hdx01.png");
+    hdx->PageControl1->setCurrentIndex(1);
+    hdx->btnLSZ_LoadEEPROM->click();
+    QCoreApplication::processEvents();
+    SavePicture(*form, "window_hdx01_settings.png");
+    form->DetachModul();
   }
 
   void MXB02() {
