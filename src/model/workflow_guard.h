@@ -1,0 +1,39 @@
+#pragma once
+// One workflow at a time per interface. The module search and the address change wait for
+// answers while the window stays usable, so the user can ask for a second one meanwhile; two on
+// the same bus would mix their answers. The guard also lets the window call running workflows
+// off before it takes the model apart.
+
+#include <memory>
+#include <string>
+
+class TRS485IFC;
+
+class TWorkflowGuard {
+ public:
+  // Marks the interface busy with the named workflow, unless another one holds it already.
+  TWorkflowGuard(const TRS485IFC* ifc, std::string name);
+  ~TWorkflowGuard();
+  TWorkflowGuard(const TWorkflowGuard&) = delete;
+  TWorkflowGuard& operator=(const TWorkflowGuard&) = delete;
+
+  bool Acquired() const { return FState != nullptr; }
+  // Set once the window asked every workflow to stop: the interface may be gone already.
+  bool Cancelled() const;
+
+  // The name of the workflow running on the interface, or empty.
+  static std::string BusyWith(const TRS485IFC* ifc);
+  static bool IsBusy(const TRS485IFC* ifc) { return !BusyWith(ifc).empty(); }
+  static bool AnyBusy();
+  // Asks every running workflow to stop at its next look; they then leave the interface alone.
+  static void CancelAll();
+
+  // "IFC(n) ist beschäftigt: <name> läuft noch. "
+  static std::string BusyText(const TRS485IFC* ifc);
+
+  struct TState;
+
+ private:
+  const TRS485IFC* FIfc;
+  std::shared_ptr<TState> FState;
+};
