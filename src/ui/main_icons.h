@@ -1,0 +1,17 @@
+#pragma once
+// The pictures of the main window, drawn at start: tool-bar buttons, the tree's node images
+// (0 interface, 1 module of unknown type, 2 port expansion, 3 throttle card, 4 switch card) and
+// its state images (0 off, 2 on).
+
+#include <QIcon>
+#include <QPixmap>
+
+enum TToolImage { tiExit, tiOpen, tiSave, tiNewIFC, tiSearch, tiRemove };
+
+QIcon ToolImage(TToolImage which);
+QPixmap NodeImage(int index);
+QPixmap StateImage(int index);
+// The state image and the node image side by side, as the tree shows them in its first column.
+// -1 leaves that part empty.
+QIcon TreeIcon(int nodeImage, int stateImage);
+QSize TreeIconSize();

@@ -1,0 +1,195 @@
+#pragma once
+// TfrmVelmoraConfig: the program's main window. It shows the model as a tree of interfaces and
+// their modules, sets and connects the selected interface, sends raw test lines, opens module
+// property windows, loads and saves the model, runs the module search, removal and address
+// change, and is the handler of the program-wide message sink (its log pane).
+
+#include <QMainWindow>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "model/model_project.h"
+#include "support/message_sink.h"
+
+class QAction;
+class QCheckBox;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QPlainTextEdit;
+class QPushButton;
+class QSpinBox;
+class QSplitter;
+class QToolBar;
+class QToolButton;
+class QTreeWidget;
+class QTreeWidgetItem;
+class TRS485IFC;
+class TfrmModulBase;
+
+// Image kinds of the tree's image request.
+enum TImageKind : uint8_t { ikNormal, ikSelected, ikState };
+
+class TfrmVelmoraConfig : public QMainWindow {
+  Q_OBJECT
+
+ public:
+  // The default model lives in `modellDir` (a folder named after the model); tests give a
+  // temporary one.
+  explicit TfrmVelmoraConfig(const std::string& modellDir = DefaultModellDir());
+  ~TfrmVelmoraConfig() override;
+
+  static constexpr const char* kCaption = "KavorConfig.exe: 1.2.2.1 (01.01.2018 17:55:00) ";
+
+  TModulsList& ModulsList();
+
+  // What happens at each activation; the first one fills the port list and loads the model.
+  void FormActivate();
+  bool FirstActivated() const { return FActivated; }
+
+  TModulsItem* SelectedItem() const;
+  TRS485IFC* SelectedIFC() const;
+  void AddLogLine(const std::string& text, uint8_t kind);
+  void ShowReceived(const std::string& text);
+  void OnTestAnswer(const std::string& command, const std::string& answer);
+  void RebuildTree();
+  void ShowIFCData(TRS485IFC* ifc);
+  void UpdateIFCControls();
+  void ConnectIFC(bool connect);
+  void NewIFC();
+  void CreateModulForm(TModulsItem* item);
+  void ShowModulForm(TModulsItem* item);
+  void LoadModell(const std::string& fileName);
+  void SaveModell(const std::string& fileName);
+  // Selects the item's row (the first row when it has none).
+  void SelectItem(const TModulsItem* item);
+
+  // Part of the workflows that change the modules.
+  void SearchModules();
+  void RemoveSelected();
+  void ChangeModulAdresse();
+  // The input box: caption, prompt and preset; a cancelled box yields nothing.
+  std::function<std::optional<std::string>(const std::string& caption, const std::string& prompt,
+                                           const std::string& preset)>
+      InputBox;
+
+  // Tree requests.
+  QString VSTModulsGetText(const QTreeWidgetItem* node, int column) const;
+  int VSTModulsGetImageIndex(const QTreeWidgetItem* node, TImageKind kind, int column) const;
+  bool VSTModulsEditing(const QTreeWidgetItem* node, int column) const;
+  void VSTModulsNewText(QTreeWidgetItem* node, int column, const QString& text);
+  // Shows changes of the model (addresses, flags, connection) in the tree's rows.
+  void RefreshTree();
+
+  // The update lock: while above zero the user-change handlers do nothing.
+  void Lock() { ++UpdateLock; }
+  void Unlock() {
+    if (UpdateLock > 0) --UpdateLock;
+  }
+  int UpdateLock = 0;
+
+  std::vector<std::string> SearchAnswers;
+  std::string ModellDir;
+  std::string ModellName;
+
+  // Controls (object names as their member names).
+  QAction* mnuOeffnen1;
+  QAction* mnuSpeichern1;
+  QAction* mnuBeenden1;
+  QAction* mnuModulEigenschaften1;
+  QAction* ModuleSuchen1;
+  QAction* mnuModulEntfernen1;
+  QAction* mnuModulAdd;
+  QAction* Ueber1;
+  QAction* tbtnExit;
+  QAction* tbtnLoadFromFile;
+  QAction* tbtnSaveToFile;
+  QAction* tbtnIFCNeu;
+  QAction* tbtnSuchen;
+  QAction* tbtnModulDEL;
+  QAction* btnTest;
+  QAction* popModulEigenschaften;
+  QAction* popModuleSuchen;
+  QAction* popModulEntfernen;
+  QAction* popModulAdrAend;
+  QToolBar* ToolBar1;
+  QMenu* PopupMenu1;
+  QLineEdit* edCaption;
+  QLineEdit* edDescr;
+  QTreeWidget* VSTModuls;
+  QGroupBox* grpInterface;
+  QLabel* lblIFC;
+  QCheckBox* chbConnect;
+  QComboBox* cboPort;
+  QComboBox* cboBaud;
+  QComboBox* cboTimeOut;
+  QComboBox* cboPollPrior;
+  QCheckBox* chbIFCEnabled;
+  QGroupBox* grpTest;
+  QPushButton* btnSenden;
+  QSpinBox* edLoopCount;
+  QLineEdit* edSenden;
+  QPlainTextEdit* Memo1;
+  QPlainTextEdit* Memo2;
+  QToolButton* Button2;
+  QSplitter* Splitter1;
+  QSplitter* Splitter2;
+  QLabel* StatusPanel[3];
+
+  // Handlers, public so that tests can drive them as the user would.
+  void tbtnLoadFromFileClick();
+  void tbtnSaveToFileClick();
+  void tbtnIFCNeuClick() { NewIFC(); }
+  void tbtnSuchenClick() { SearchModules(); }
+  void tbtnModulDELClick() { RemoveSelected(); }
+  void popModulAdrAendClick() { ChangeModulAdresse(); }
+  void mnuModulAddClick();
+  void btnTestClick();
+  void Ueber1Click();
+  void VSTModulsDblClick();
+  void VSTModulsChange();
+  void chbConnectClick();
+  void chbIFCEnabledClick();
+  void IFCDataChange(QObject* sender);
+  void edSendenKeyUp(int key);
+  void btnSendenClick() { edSendenKeyUp(Qt::Key_Return); }
+  void Button2Click();
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+  bool event(QEvent* e) override;
+  void showEvent(QShowEvent* event) override;
+
+ private:
+  void FormCreate();
+  bool FormCloseQuery();
+  void FormDestroy();
+  void BuildMenus();
+  void BuildControls();
+  void SetStatus(int panel, const std::string& text);
+  void RefreshNode(QTreeWidgetItem* node);
+  int NodeImageIndex(const QTreeWidgetItem* node, TImageKind kind) const;
+  void BindInterface(TRS485IFC* ifc, bool showReceived);
+  void FillPortList();
+  // Frees the windows of modules that are gone.
+  void FreeDetachedForms();
+  // Refuses, with a status text and a log line, when a workflow runs on the interface.
+  bool RefuseWhileBusy(const TRS485IFC* ifc);
+  std::string PortText() const;
+
+  std::unique_ptr<TGleisNetz> FGleisNetz;
+  std::unique_ptr<TBDispatcher> FDispatcher;
+  std::vector<TfrmModulBase*> FModulForms;  // owned
+  TMessageHandler FPreviousHandler;
+  TNoticeHandler FPreviousNotice;
+  bool FActivated = false;
+  bool FClosing = false;
+  std::string FDefaultModellDir;
+  QString FDialogDir;
+};
