@@ -78,8 +78,9 @@ std::optional<int> ParseVerb(QCommandLineParser& parser, const QStringList& argu
 
 void AddPortOptions(QCommandLineParser& parser, bool portRequired) {
   parser.addOption({"port",
-                    portRequired ? "Serial port (COM3, /dev/ttyUSB0, a device path, or SIM)."
-                                 : "Serial port (COM3, /dev/ttyUSB0, a device path, or SIM).",
+                    std::string(portRequired ? "Serial port (required): " : "Serial port: ")
+                        .append("COM3, /dev/ttyUSB0, a device path, or SIM.")
+                        .c_str(),
                     "NAME"});
   parser.addOption({"baud", "Baud rate: 9600 or 19200 (default 9600).", "B", "9600"});
   parser.addOption({"timeout", "Answer time-out in ms (default 200).", "MS", "200"});

@@ -31,7 +31,8 @@ const char* const kUsage =
 int main(int argc, char** argv) {
   QCoreApplication app(argc, argv);
   QCoreApplication::setApplicationName("kavorctl");
-  MainThread().BindToCurrentThread();
+  // The workflows wait with the Qt event loop; bus threads wake it through the executor.
+  InstallQtMainThreadWaker();
   InstallConsoleReporting();
   RegisterSimulatedPort();
 
@@ -59,5 +60,6 @@ int main(int argc, char** argv) {
   }
   const int code = it->second(arguments);
   MainThread().PumpPending();  // reports still on their way
+  RemoveQtMainThreadWaker();
   return code;
 }

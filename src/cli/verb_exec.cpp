@@ -69,8 +69,8 @@ int RunExec(const QStringList& arguments) {
       "'?Port(0,$1E,3)'");
   AddPortOptions(parser, false);
   parser.addOption({"ifc", "Number of the interface on --port (default 0).", "N", "0"});
-  parser.addOption({"module", "A module on --port: class name and address, e.g. TMXB01@$1E.",
-                    "CLASS@ADDR"});
+  parser.addOption(
+      {"module", "A module on --port: class name and address, e.g. TMXB01@$1E.", "CLASS@ADDR"});
   parser.addOption({"model", "Take interfaces and modules from this model file.", "FILE"});
   parser.addOption({"props", "After the commands, print every module's properties."});
   parser.addPositionalArgument("COMMAND", "Text commands, e.g. ?Port(0,$1E,3).", "COMMAND...");
@@ -110,8 +110,8 @@ int RunExec(const QStringList& arguments) {
         return UsageError(parser, e.what());
       }
       if (!item)
-        return UsageError(parser, "--module " + text +
-                                      ": unknown class name or address already taken");
+        return UsageError(parser,
+                          "--module " + text + ": unknown class name or address already taken");
       item->Modul->SetPolling(true);
     }
     if (!Connect(*ifc)) return ecUsage;  // the port's message is already on standard error
@@ -129,7 +129,8 @@ int RunExec(const QStringList& arguments) {
     }
     const std::vector<std::string> entries = SplitTextCommand(line);
     if (!entries[0].empty() && entries[0][0] == '?')
-      for (int i = 0; i < list.IFCCount(); ++i) WaitUntilSent(*list.IFCByIndex(i));
+      for (int i = 0; i < list.IFCCount(); ++i)
+        WaitUntilSent(*list.IFCByIndex(i));
     MainThread().PumpPending();  // earlier reports, so they are not counted against this command
     const std::size_t reportsBefore = ReportCount();
     bool found = false;
@@ -138,7 +139,8 @@ int RunExec(const QStringList& arguments) {
     PrintLine(result);
   }
 
-  for (int i = 0; i < list.IFCCount(); ++i) WaitUntilSent(*list.IFCByIndex(i));
+  for (int i = 0; i < list.IFCCount(); ++i)
+    WaitUntilSent(*list.IFCByIndex(i));
   if (parser.isSet("props")) {
     bool first = true;
     for (TBaseModul* modul : ModulesInTreeOrder(list)) {
@@ -170,7 +172,8 @@ int RunModel(const QStringList& arguments) {
   ReadModelHeader(file, header);
   TModulsList list;
   list.Load_FromFile(file);
-  for (TBaseModul* modul : ModulesInTreeOrder(list)) modul->SetAktiv(true);
+  for (TBaseModul* modul : ModulesInTreeOrder(list))
+    modul->SetAktiv(true);
 
   for (int i = 0; i < list.IFCCount(); ++i) {
     TRS485IFC* ifc = list.IFCByIndex(i);
