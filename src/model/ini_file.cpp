@@ -217,7 +217,8 @@ void TIniFile::Clear() {
 
 void TIniFile::Reindex() {
   FIndex.clear();
-  for (std::size_t i = 0; i < FSections.size(); ++i) FIndex.emplace(UpperCase(FSections[i].Name), i);
+  for (std::size_t i = 0; i < FSections.size(); ++i)
+    FIndex.emplace(UpperCase(FSections[i].Name), i);
 }
 
 const TIniFile::TSection* TIniFile::Find(const std::string& section) const {
@@ -268,13 +269,15 @@ void TIniFile::EraseSection(const std::string& section) {
 
 void TIniFile::EraseSectionsStartingWith(const std::vector<std::string>& prefixes) {
   std::vector<std::string> upper;
-  for (const std::string& p : prefixes) upper.push_back(UpperCase(p));
+  for (const std::string& p : prefixes)
+    upper.push_back(UpperCase(p));
   std::vector<TSection> kept;
   kept.reserve(FSections.size());
   for (TSection& section : FSections) {
     const std::string name = UpperCase(section.Name);
     bool erase = false;
-    for (const std::string& p : upper) erase = erase || StartsWith(name, p);
+    for (const std::string& p : upper)
+      erase = erase || StartsWith(name, p);
     if (!erase) kept.push_back(std::move(section));
   }
   FSections = std::move(kept);

@@ -76,8 +76,9 @@ TEST_F(ModelFileTest, SaveChangesTheExtensionLoadTakesTheNameAsItIs) {
 }
 
 TEST_F(ModelFileTest, SaveRenumbersInterfacesAndKeepsForeignSectionsInPlace) {
-  Write("m.INI", "[]\r\nVersion=x\r\n\r\n[Fremd]\r\nA=1\r\n\r\n[Settings_IFK7]\r\nClassName=alt\r\n\r\n"
-                 "[modul_7_0]\r\nAdresse=$01\r\n\r\n[Ende]\r\nB=2\r\n\r\n");
+  Write("m.INI",
+        "[]\r\nVersion=x\r\n\r\n[Fremd]\r\nA=1\r\n\r\n[Settings_IFK7]\r\nClassName=alt\r\n\r\n"
+        "[modul_7_0]\r\nAdresse=$01\r\n\r\n[Ende]\r\nB=2\r\n\r\n");
   TRS485IFC* a = List.AddIFC("TRS485IFC")->IFC;
   TRS485IFC* b = List.AddIFC("TRS485IFC")->IFC;
   a->SetIfcNumber(2);
@@ -191,7 +192,8 @@ TEST_F(ModelFileTest, RangeErrorEndsTheLoadWithOneReportNamingFileSectionAndKey)
     EXPECT_NE(line.find(c.Named), std::string::npos) << line;
     EXPECT_EQ(List.IFCCount(), c.Interfaces) << c.Named;
     int modules = 0;
-    for (int i = 0; i < List.IFCCount(); ++i) modules += List.IFCByIndex(i)->Count();
+    for (int i = 0; i < List.IFCCount(); ++i)
+      modules += List.IFCByIndex(i)->Count();
     EXPECT_EQ(modules, c.Modules) << c.Named;
   }
 }
@@ -208,13 +210,15 @@ TEST_F(ModelFileTest, ASaveKilledPartWayLeavesTheOldOrTheNewFile) {
   // A model large enough that one save takes a while.
   for (int i = 0; i < 16; ++i) {
     TRS485IFC* ifc = List.AddIFC("TRS485IFC")->IFC;
-    for (int a = 0; a < 255; ++a) List.AddModul("TMXB02", ifc, a)->Modul->Bezeichnung = "alt";
+    for (int a = 0; a < 255; ++a)
+      List.AddModul("TMXB02", ifc, a)->Modul->Bezeichnung = "alt";
   }
   const std::string file = Path("big.INI");
   List.Save_ToFile(file);
   const std::string oldBytes = ReadAll(file);
   for (int i = 0; i < 16; ++i)
-    for (int a = 0; a < 255; ++a) Modul(i, a)->Bezeichnung = "neu";
+    for (int a = 0; a < 255; ++a)
+      Modul(i, a)->Bezeichnung = "neu";
   List.Save_ToFile(Path("reference.INI"));
   std::string newBytes = ReadAll(Path("reference.INI"));
 
@@ -225,7 +229,8 @@ TEST_F(ModelFileTest, ASaveKilledPartWayLeavesTheOldOrTheNewFile) {
     const pid_t child = fork();
     ASSERT_GE(child, 0);
     if (child == 0) {
-      for (;;) List.Save_ToFile(file);
+      for (;;)
+        List.Save_ToFile(file);
     }
     usleep(std::uniform_int_distribution<useconds_t>(0, 60000)(random));
     kill(child, SIGKILL);

@@ -23,10 +23,11 @@ TEST_F(CreateModellFilesTest, NewFolderGetsHeaderAndModellSection) {
   CreateModellFiles(folder, "Modell1");
   std::string bytes;
   ASSERT_TRUE(ReadFileBytes(folder + "/Modell1.INI", bytes));
-  EXPECT_EQ(bytes,
-            "[]\r\nVersion=Velmora 1.1; Kavor 1.0; Mainfile of Model \r\nAutor=Quorvane 20141031\r\n"
-            "\r\n[Modell]\r\nName=Modell1\r\nOriginPath=" +
-                folder + "\r\nCaption=Modell1\r\nDescription=\r\n\r\n");
+  EXPECT_EQ(
+      bytes,
+      "[]\r\nVersion=Velmora 1.1; Kavor 1.0; Mainfile of Model \r\nAutor=Quorvane 20141031\r\n"
+      "\r\n[Modell]\r\nName=Modell1\r\nOriginPath=" +
+          folder + "\r\nCaption=Modell1\r\nDescription=\r\n\r\n");
   EXPECT_TRUE(Sink.Lines().empty());
 }
 

@@ -38,7 +38,8 @@ TEST_F(ModulsListTest, InterfaceClassNames) {
   for (const char* name : {"", "TRS485", "TSer485BusIFC2", "RS485IFC"})
     EXPECT_EQ(List.AddIFC(name), nullptr) << name;
   EXPECT_EQ(List.IFCCount(), 4);
-  for (int i = 0; i < 4; ++i) EXPECT_EQ(List.IFCByIndex(i)->IfcNumber(), i);
+  for (int i = 0; i < 4; ++i)
+    EXPECT_EQ(List.IFCByIndex(i)->IfcNumber(), i);
   EXPECT_EQ(List.IFCItem(4), nullptr);
   EXPECT_EQ(List.IFCItem(-1), nullptr);
 }
@@ -48,11 +49,20 @@ TEST_F(ModulsListTest, ModuleClassNameTable) {
   struct {
     const char* Name;
     const char* Created;  // nullptr: nothing
-  } cases[] = {{"THDX01", "THDX01"},       {"tmxb01", "TMXB01"},      {"tmxb2", "TMXB02"},
-               {"TMXB02", "TMXB02"},       {"TIFCPorts", "TIFCPorts"}, {"tifc485px8", "TIFCPorts"},
-               {"TRS485Dummy", "TRS485Dummy"}, {"TDummy", "TRS485Dummy"}, {"TX", "TRS485Dummy"},
-               {"TLDX07", "TRS485Dummy"},  {"", nullptr},             {"T", nullptr},
-               {"MXB01", nullptr},         {"xTMXB01", nullptr}};
+  } cases[] = {{"THDX01", "THDX01"},
+               {"tmxb01", "TMXB01"},
+               {"tmxb2", "TMXB02"},
+               {"TMXB02", "TMXB02"},
+               {"TIFCPorts", "TIFCPorts"},
+               {"tifc485px8", "TIFCPorts"},
+               {"TRS485Dummy", "TRS485Dummy"},
+               {"TDummy", "TRS485Dummy"},
+               {"TX", "TRS485Dummy"},
+               {"TLDX07", "TRS485Dummy"},
+               {"", nullptr},
+               {"T", nullptr},
+               {"MXB01", nullptr},
+               {"xTMXB01", nullptr}};
   int address = 1;
   for (const auto& c : cases) {
     TModulsItem* item = List.AddModul(c.Name, ifc, address++);
