@@ -5,6 +5,7 @@
 #include <QLineEdit>
 #include <QLocale>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -165,6 +166,38 @@ class MainWindowTest : public QObject {
     w->LoadModell(Dir->path().toStdString() + "/Fehlt.INI");
     QCOMPARE(w->ModellName, std::string("Anlage"));
     QCOMPARE(w->VSTModuls->topLevelItem(0)->childCount(), 4);
+  }
+
+  void ModuleWindowsFollowTheModel() {
+    auto w = MakeWindow();
+    w->btnTestClick();
+    TRS485IFC* ifc = w->SelectedIFC();
+    QCOMPARE(ifc->Count(), 4);
+    const char* classes[4] = {"TfrmIFC485", "TfrmHDX01", "TfrmMXB01", "TfrmMXB02"};
+    std::vector<TModulsItem*> items;
+    for (int i = 0; i < 4; ++i) {
+      TModulsItem* item = w->ModulsList().ItemOfModul(dynamic_cast<TBaseModul*>(ifc->Item(i)));
+      QVERIFY(item && item->Form);
+      auto* form = dynamic_cast<QWidget*>(item->Form);
+      QCOMPARE(form->metaObject()->className(), classes[i]);
+      QVERIFY(!form->isVisible());
+      QVERIFY(form->isWindow());
+      items.push_back(item);
+    }
+    // A double-click on a module row opens its window; on the interface row it opens nothing.
+    w->SelectItem(items[2]);
+    w->VSTModulsDblClick();
+    auto* mxb01 = dynamic_cast<QWidget*>(items[2]->Form);
+    QVERIFY(mxb01->isVisible());
+    mxb01->close();
+    QVERIFY(!mxb01->isVisible());
+    w->VSTModulsDblClick();
+    QVERIFY2(mxb01->isVisible(), "closing only hides");
+    // Removing the module closes its window for good.
+    QPointer<QWidget> gone = mxb01;
+    w->RemoveSelected();
+    QVERIFY(gone.isNull() || !gone->isVisible());
+    QCOMPARE(ifc->Count(), 3);
   }
 
   void TreeTextsImagesAndEditing() {
