@@ -958,11 +958,13 @@ void TfrmVelmoraConfig::ShowModulForm(TModulsItem* item) {
 }
 
 void TfrmVelmoraConfig::FreeDetachedForms() {
-  auto detached = [](TfrmModulBase* form) { return form->Modul() == nullptr; };
-  for (TfrmModulBase* form : FModulForms)
-    if (detached(form)) delete form;
-  FModulForms.erase(std::remove_if(FModulForms.begin(), FModulForms.end(), detached),
-                    FModulForms.end());
+  // Sort out first, free afterwards: a freed window must not be asked anything any more.
+  const auto firstDetached =
+      std::stable_partition(FModulForms.begin(), FModulForms.end(),
+                            [](TfrmModulBase* form) { return form->Modul() != nullptr; });
+  for (auto it = firstDetached; it != FModulForms.end(); ++it)
+    delete *it;
+  FModulForms.erase(firstDetached, FModulForms.end());
 }
 
 // ---- model file ------------------------------------------------------------------------------
