@@ -6,9 +6,11 @@ TRS485IFC::TRS485IFC(TClock* clock) : FBusMaster(std::make_unique<TSer485BusMast
 }
 
 TRS485IFC::~TRS485IFC() {
-  // Stop the bus thread first; then the modules can go.
-  FBusMaster.reset();
+  // The bus thread stops first, since it reads the modules' poll commands; the modules go next,
+  // while the bus master they unhook their commands from still exists; the bus master goes last.
+  FBusMaster->Terminate();
   FModules.clear();
+  FBusMaster.reset();
 }
 
 TBusModule* TRS485IFC::Item(int index) const {

@@ -54,8 +54,6 @@ class TRS485IFC {
   static constexpr const char* ClassName = "TSer485BusIFC";
 
  private:
-  // Declared first so that it goes last: its thread must stop before the modules whose poll
-  // commands it reads are freed.
   std::vector<std::unique_ptr<TBusModule>> FModules;
   std::unique_ptr<TSer485BusMaster> FBusMaster;
 };

@@ -82,6 +82,9 @@ class TSer485BusMaster {
   // queued command answered or timed out and its handler run) or the time-out passed.
   bool WaitQueueEmpty(std::chrono::milliseconds timeout);
 
+  // Stops the bus thread for good (the destructor does this too). Main thread.
+  void Terminate() { StopThread(); }
+
   // Time the line needs for `length` characters plus the terminator, in whole ms (10 bits a
   // character).
   static uint32_t TransmitTimeMs(std::size_t length, uint32_t baud);
