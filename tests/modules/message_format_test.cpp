@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include "modules/text_command.h"
 
 namespace {
@@ -15,6 +17,11 @@ struct TParseCase {
   const char* Data2;
   const char* Payload;
 };
+
+// Test names show the line, not its bytes.
+void PrintTo(const TParseCase& c, std::ostream* os) {
+  *os << '"' << c.Line << '"';
+}
 
 class ParseAnswerTest : public ::testing::TestWithParam<TParseCase> {};
 
@@ -54,6 +61,10 @@ struct TSplitCase {
   const char* Text;
   std::vector<std::string> Entries;
 };
+
+void PrintTo(const TSplitCase& c, std::ostream* os) {
+  *os << '"' << c.Text << '"';
+}
 
 class SplitTextCommandTest : public ::testing::TestWithParam<TSplitCase> {};
 

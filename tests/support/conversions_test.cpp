@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 namespace {
 
 struct TIntCase {
@@ -9,6 +11,11 @@ struct TIntCase {
   int32_t Default;
   int32_t Expected;
 };
+
+// Test names show the text, not its bytes.
+void PrintTo(const TIntCase& c, std::ostream* os) {
+  *os << '"' << c.Text << '"';
+}
 
 class TextToIntTest : public ::testing::TestWithParam<TIntCase> {};
 
@@ -40,6 +47,10 @@ struct TBoolCase {
   const char* Text;
   int32_t Expected;
 };
+
+void PrintTo(const TBoolCase& c, std::ostream* os) {
+  *os << '"' << c.Text << '"';
+}
 
 class TextToIntOrBoolTest : public ::testing::TestWithParam<TBoolCase> {};
 
