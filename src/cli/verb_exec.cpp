@@ -97,8 +97,8 @@ int RunExec(const QStringList& arguments) {
     ifc->SetPort(options.Port);
     ifc->SetBaud(options.Baud);
     ifc->SetTimeout(options.Timeout);
-    for (const QString& spec : parser.values("module")) {
-      const std::string text = ToStd(spec);
+    for (const QString& option : parser.values("module")) {
+      const std::string text = ToStd(option);
       const std::size_t at = text.find('@');
       const int32_t address = at == std::string::npos ? -1 : TextToInt(text.substr(at + 1), -1);
       if (address < 0 || address > 255)
