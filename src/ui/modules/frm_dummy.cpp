@@ -15,26 +15,9 @@ TfrmDummy::TfrmDummy() {
   setWindowTitle("Dummy Slave");
   SetOuterSize(234, 195);
 
-  PageControl1 = new QTabWidget(this);
-  PageControl1->setObjectName("PageControl1");
-  TabSheet1 = new QWidget;
-  TabSheet1->setObjectName("TabSheet1");
-  TabSheet2 = new QWidget;
-  TabSheet2->setObjectName("TabSheet2");
-  PageControl1->addTab(TabSheet1, "Aktion");
-  PageControl1->addTab(TabSheet2, "Einstellung");
+  PageControl1 = CreatePages(TabSheet1, TabSheet2);
 
-  Label1->setParent(TabSheet1);
-  Label1->move(8, 12);
-  Label1->adjustSize();
-  edAdresse->setParent(TabSheet1);
-  edAdresse->setGeometry(Label1->x() + Label1->width() + 4, 8, 41, 21);
-  chbAktiv->setParent(TabSheet1);
-  chbAktiv->move(8, 36);
-  chbAktiv->adjustSize();
-  chbPolling->setParent(TabSheet1);
-  chbPolling->move(8, 56);
-  chbPolling->adjustSize();
+  PlaceAddressLine(TabSheet1);
 
   SetupStatusBar(3);
   auto* layout = new QVBoxLayout(this);

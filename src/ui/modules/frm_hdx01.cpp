@@ -56,14 +56,7 @@ TfrmHDX01::TfrmHDX01() {
   setObjectName(QStringLiteral("frmHDX01"));
   setWindowTitle(QStringLiteral("HDX01"));
 
-  PageControl1 = new QTabWidget(this);
-  PageControl1->setObjectName(QStringLiteral("PageControl1"));
-  TabSheet1 = new QWidget;
-  TabSheet1->setObjectName(QStringLiteral("TabSheet1"));
-  TabSheet2 = new QWidget;
-  TabSheet2->setObjectName(QStringLiteral("TabSheet2"));
-  PageControl1->addTab(TabSheet1, QStringLiteral("Aktion"));
-  PageControl1->addTab(TabSheet2, QStringLiteral("Einstellung"));
+  PageControl1 = CreatePages(TabSheet1, TabSheet2);
 
   SetupStatusBar(2);
   auto* layout = new QVBoxLayout(this);

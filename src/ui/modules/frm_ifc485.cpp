@@ -17,44 +17,15 @@ TfrmIFC485::TfrmIFC485() {
   setWindowTitle("IFC485");
   SetOuterSize(214, 267);
 
-  PageControl1 = new QTabWidget(this);
-  PageControl1->setObjectName("PageControl1");
-  TabSheet1 = new QWidget;
-  TabSheet1->setObjectName("TabSheet1");
-  TabSheet2 = new QWidget;
-  TabSheet2->setObjectName("TabSheet2");
-  PageControl1->addTab(TabSheet1, "Aktion");
-  PageControl1->addTab(TabSheet2, "Einstellung");
+  PageControl1 = CreatePages(TabSheet1, TabSheet2);
 
-  Label1->setParent(TabSheet1);
-  Label1->move(8, 12);
-  Label1->adjustSize();
-  edAdresse->setParent(TabSheet1);
-  edAdresse->setGeometry(Label1->x() + Label1->width() + 4, 8, 41, 21);
-  chbAktiv->setParent(TabSheet1);
-  chbAktiv->move(8, 36);
-  chbAktiv->adjustSize();
-  chbPolling->setParent(TabSheet1);
-  chbPolling->move(8, 56);
-  chbPolling->adjustSize();
+  PlaceAddressLine(TabSheet1);
 
   Label2 = new QLabel("Direkt", TabSheet1);
   Label2->setObjectName("Label2");
   Label2->move(8, 84);
   Label2->adjustSize();
-  LumiKette1 = new TLumiKette(TabSheet1);
-  LumiKette1->setObjectName("LumiKette1");
-  LumiKette1->SetLEDAnzahl(8);
-  LumiKette1->SetLEDValue(0);
-  LumiKette1->SetLEDFarbeEin(clLime);
-  LumiKette1->SetLEDFarbeAus(clSilver);
-  LumiKette1->SetLEDStyle(TLumi::stRectangle);
-  LumiKette1->setGeometry(8, 100, 105, 49);
-  BtnKette1 = new TBtnKette(LumiKette1);
-  BtnKette1->setObjectName("BtnKette1");
-  BtnKette1->SetBtnAnzahl(8);
-  BtnKette1->SetBtnZusatzEnable(false);
-  BtnKette1->move(0, 20);
+  LumiKette1 = MakeLampRow(TabSheet1, "LumiKette1", clLime, 8, 100, 105, BtnKette1, "BtnKette1");
 
   SetupStatusBar(3);
   auto* layout = new QVBoxLayout(this);

@@ -35,25 +35,6 @@ QLabel* MakeLabel(QWidget* parent, const char* name, const char* text, int left,
   return label;
 }
 
-// A row of sixteen lamps holding sixteen buttons, button n under lamp n.
-TLumiKette* MakeLampRow(QWidget* parent, const char* name, const QColor& on, int top,
-                        TBtnKette*& buttons, const char* buttonsName) {
-  auto* row = new TLumiKette(parent);
-  row->setObjectName(name);
-  row->SetLEDAnzahl(16);
-  row->SetLEDValue(0);
-  row->SetLEDFarbeEin(on);
-  row->SetLEDFarbeAus(clSilver);
-  row->SetLEDStyle(TLumi::stRectangle);
-  row->setGeometry(8, top, 196, 49);
-  buttons = new TBtnKette(row);
-  buttons->setObjectName(buttonsName);
-  buttons->SetBtnAnzahl(16);
-  buttons->SetBtnZusatzEnable(false);
-  buttons->move(0, 20);
-  return row;
-}
-
 }  // namespace
 
 TfrmMXB01::TfrmMXB01() {
@@ -76,11 +57,11 @@ TfrmMXB01::TfrmMXB01() {
 
   Panel2 = MakePanel(this, "Panel2", 89);
   Label2 = MakeLabel(Panel2, "Label2", "Direkt", 8, 8);
-  LumiKette1 = MakeLampRow(Panel2, "LumiKette1", clLime, 28, BtnKette1, "BtnKette1");
+  LumiKette1 = MakeLampRow(Panel2, "LumiKette1", clLime, 16, 28, 196, BtnKette1, "BtnKette1");
 
   Panel3 = MakePanel(this, "Panel3", 85);
   Label3 = MakeLabel(Panel3, "Label3", "Impuls", 8, 8);
-  LumiKette2 = MakeLampRow(Panel3, "LumiKette2", clYellow, 28, BtnKette2, "BtnKette2");
+  LumiKette2 = MakeLampRow(Panel3, "LumiKette2", clYellow, 16, 28, 196, BtnKette2, "BtnKette2");
 
   Panel4 = MakePanel(this, "Panel4", 49);
   Label4 = MakeLabel(Panel4, "Label4", "Impulsdauer (msec) ", 8, 4);

@@ -109,24 +109,6 @@ QPushButton* MakeButton(QWidget* parent, const char* name, const char* text, int
   return button;
 }
 
-TLumiKette* MakeLampRow(QWidget* parent, const char* name, const QColor& on, int top,
-                        TBtnKette*& buttons, const char* buttonsName) {
-  auto* row = new TLumiKette(parent);
-  row->setObjectName(name);
-  row->SetLEDAnzahl(16);
-  row->SetLEDValue(0);
-  row->SetLEDFarbeEin(on);
-  row->SetLEDFarbeAus(clSilver);
-  row->SetLEDStyle(TLumi::stRectangle);
-  row->setGeometry(8, top, 196, 49);
-  buttons = new TBtnKette(row);
-  buttons->setObjectName(buttonsName);
-  buttons->SetBtnAnzahl(16);
-  buttons->SetBtnZusatzEnable(false);
-  buttons->move(0, 20);
-  return row;
-}
-
 QString BitText(uint32_t word, int bit) {
   return GetBit(word, static_cast<unsigned>(bit)) ? QStringLiteral("1") : QStringLiteral("0");
 }
@@ -138,14 +120,7 @@ TfrmMXB02::TfrmMXB02() {
   setWindowTitle("MXB02");
   SetOuterSize(291, 472);
 
-  PageControl1 = new QTabWidget(this);
-  PageControl1->setObjectName("PageControl1");
-  TabSheet1 = new QWidget;
-  TabSheet1->setObjectName("TabSheet1");
-  TabSheet2 = new QWidget;
-  TabSheet2->setObjectName("TabSheet2");
-  PageControl1->addTab(TabSheet1, "Aktion");
-  PageControl1->addTab(TabSheet2, "Einstellung");
+  PageControl1 = CreatePages(TabSheet1, TabSheet2);
 
   // Page "Aktion".
   Label1->setParent(TabSheet1);
@@ -171,12 +146,12 @@ TfrmMXB02::TfrmMXB02() {
   Label2->setObjectName("Label2");
   Label2->move(8, 88);
   Label2->adjustSize();
-  LumiKette1 = MakeLampRow(TabSheet1, "LumiKette1", clLime, 104, BtnKette1, "BtnKette1");
+  LumiKette1 = MakeLampRow(TabSheet1, "LumiKette1", clLime, 16, 104, 196, BtnKette1, "BtnKette1");
   Label3 = new QLabel("Impuls", TabSheet1);
   Label3->setObjectName("Label3");
   Label3->move(8, 164);
   Label3->adjustSize();
-  LumiKette2 = MakeLampRow(TabSheet1, "LumiKette2", clYellow, 180, BtnKette2, "BtnKette2");
+  LumiKette2 = MakeLampRow(TabSheet1, "LumiKette2", clYellow, 16, 180, 196, BtnKette2, "BtnKette2");
 
   // Page "Einstellung": each setting control stands above the column it changes.
   btnON = MakeFlagButton(TabSheet2, "btnON", 36);

@@ -5,10 +5,14 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QStatusBar>
+#include <QTabWidget>
 
 #include "modules/base_modul.h"
 #include "support/conversions.h"
 #include "support/message_sink.h"
+#include "ui/controls/btn_kette.h"
+#include "ui/controls/colors.h"
+#include "ui/controls/lumi_kette.h"
 
 TfrmModulBase::TfrmModulBase() : QWidget(nullptr, Qt::Window) {
   // A module window must not keep the program alive once the main window has closed.
@@ -118,4 +122,48 @@ void TfrmModulBase::ScheduleRefresh() {
 bool TfrmModulBase::event(QEvent* e) {
   if (e->type() == QEvent::WindowActivate) FormActivate();
   return QWidget::event(e);
+}
+
+QTabWidget* TfrmModulBase::CreatePages(QWidget*& action, QWidget*& settings) {
+  auto* pages = new QTabWidget(this);
+  pages->setObjectName("PageControl1");
+  action = new QWidget;
+  action->setObjectName("TabSheet1");
+  settings = new QWidget;
+  settings->setObjectName("TabSheet2");
+  pages->addTab(action, "Aktion");
+  pages->addTab(settings, "Einstellung");
+  return pages;
+}
+
+void TfrmModulBase::PlaceAddressLine(QWidget* parent) {
+  Label1->setParent(parent);
+  Label1->move(8, 12);
+  Label1->adjustSize();
+  edAdresse->setParent(parent);
+  edAdresse->setGeometry(Label1->x() + Label1->width() + 4, 8, 41, 21);
+  chbAktiv->setParent(parent);
+  chbAktiv->move(8, 36);
+  chbAktiv->adjustSize();
+  chbPolling->setParent(parent);
+  chbPolling->move(8, 56);
+  chbPolling->adjustSize();
+}
+
+TLumiKette* MakeLampRow(QWidget* parent, const char* name, const QColor& on, int count, int top,
+                        int width, TBtnKette*& buttons, const char* buttonsName) {
+  auto* row = new TLumiKette(parent);
+  row->setObjectName(name);
+  row->SetLEDAnzahl(count);
+  row->SetLEDValue(0);
+  row->SetLEDFarbeEin(on);
+  row->SetLEDFarbeAus(clSilver);
+  row->SetLEDStyle(TLumi::stRectangle);
+  row->setGeometry(8, top, width, 49);
+  buttons = new TBtnKette(row);
+  buttons->setObjectName(buttonsName);
+  buttons->SetBtnAnzahl(count);
+  buttons->SetBtnZusatzEnable(false);
+  buttons->move(0, 20);
+  return row;
 }

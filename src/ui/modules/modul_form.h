@@ -15,6 +15,14 @@ class QStatusBar;
 class QTabWidget;
 class TBaseModul;
 
+class TBtnKette;
+class TLumiKette;
+
+// A row of `count` lamps, `width` wide, holding as many numbered buttons, button n under lamp n,
+// at (8, top).
+TLumiKette* MakeLampRow(QWidget* parent, const char* name, const QColor& on, int count, int top,
+                        int width, TBtnKette*& buttons, const char* buttonsName);
+
 class TfrmModulBase : public QWidget, public TModulForm {
   Q_OBJECT
 
@@ -73,6 +81,10 @@ class TfrmModulBase : public QWidget, public TModulForm {
   // Queues the module's state request ("?" + address + "200000") with the module's answer
   // handler, whether the module is live or not; the bus master refuses it while disconnected.
   void RequestModulState();
+  // The pages "Aktion" and "Einstellung" that every window but the type-1 card's has.
+  QTabWidget* CreatePages(QWidget*& action, QWidget*& settings);
+  // "Adresse: " with its box at the top left of `parent`, then "Aktiv" and "Polling " below.
+  void PlaceAddressLine(QWidget* parent);
 
   bool event(QEvent* e) override;
 
