@@ -5,32 +5,15 @@
 #include <source_location>
 #include <utility>
 
-#include "bus/bus_interface.h"
-#include "fakes/fake_serial_line.h"
-#include "fakes/manual_clock.h"
-#include "fakes/recording_sink.h"
+#include "fakes/live_module_fixture.h"
 #include "modules/rs485_dummy.h"
 
 namespace {
 
 using TLines = std::vector<std::string>;
 
-class IfcPortsTest : public ::testing::Test {
+class IfcPortsTest : public TLiveModuleTest<TIFCPorts, 0x7F> {
  protected:
-  IfcPortsTest() {
-    Ifc.BusMaster().ComPort().SetLineCreator([this] { return Bus.MakeLine(); });
-    Bus.Responder = [](const std::string&) { return std::optional<TFakeReply>(); };
-    Ifc.SetActive(true);
-    M.OnDataChanged = [this](TBaseModul*) { ++Fired; };
-  }
-  void TearDown() override { Sent(); }
-  // The lines written since the last call (fewer than 30 per test: no resync prefix).
-  TLines Sent() {
-    EXPECT_TRUE(Ifc.BusMaster().WaitQueueEmpty(std::chrono::seconds(5)));
-    TLines lines = Bus.Writes();
-    Bus.ClearEvents();
-    return lines;
-  }
   // What was sent since the last check (nothing unless live), the image and the events.
   void Check(const TLines& lines, uint16_t ports, int fired,
              std::source_location at = std::source_location::current()) {
@@ -39,12 +22,6 @@ class IfcPortsTest : public ::testing::Test {
     EXPECT_EQ(M.Ports, ports);
     EXPECT_EQ(std::exchange(Fired, 0), fired);
   }
-  TManualClock Clock;
-  TFakeBus Bus{Clock};
-  TRecordingSink Sink;
-  TRS485IFC Ifc{&Clock};
-  TIFCPorts M{&Ifc.BusMaster(), 0x7F};
-  int Fired = 0;
 };
 
 TEST_F(IfcPortsTest, PollPropertiesAndHelp) {

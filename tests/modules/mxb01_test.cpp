@@ -5,10 +5,7 @@
 #include <source_location>
 #include <utility>
 
-#include "bus/bus_interface.h"
-#include "fakes/fake_serial_line.h"
-#include "fakes/manual_clock.h"
-#include "fakes/recording_sink.h"
+#include "fakes/live_module_fixture.h"
 #include "sim/sim_bus.h"
 #include "sim/sim_switch_cards.h"
 
@@ -16,22 +13,8 @@ namespace {
 
 using TLines = std::vector<std::string>;
 
-class Mxb01Test : public ::testing::Test {
+class Mxb01Test : public TLiveModuleTest<TMXB01, 0x1E> {
  protected:
-  Mxb01Test() {
-    Ifc.BusMaster().ComPort().SetLineCreator([this] { return Bus.MakeLine(); });
-    Bus.Responder = [](const std::string&) { return std::optional<TFakeReply>(); };
-    Ifc.SetActive(true);
-    M.OnDataChanged = [this](TBaseModul*) { ++Fired; };
-  }
-  void TearDown() override { Sent(); }
-  // The lines written since the last call (fewer than 30 per test: no resync prefix).
-  TLines Sent() {
-    EXPECT_TRUE(Ifc.BusMaster().WaitQueueEmpty(std::chrono::seconds(5)));
-    TLines lines = Bus.Writes();
-    Bus.ClearEvents();
-    return lines;
-  }
   // What was sent since the last check (nothing unless live), the image and the events.
   void Check(const TLines& lines, uint16_t ports, int32_t pulse, int fired,
              std::source_location at = std::source_location::current()) {
@@ -41,12 +24,6 @@ class Mxb01Test : public ::testing::Test {
     EXPECT_EQ(M.TVTrigger[0], pulse);
     EXPECT_EQ(std::exchange(Fired, 0), fired);
   }
-  TManualClock Clock;
-  TFakeBus Bus{Clock};
-  TRecordingSink Sink;
-  TRS485IFC Ifc{&Clock};
-  TMXB01 M{&Ifc.BusMaster(), 0x1E};
-  int Fired = 0;
 };
 
 TEST_F(Mxb01Test, GoingLiveAsksForPortsThenPulseTime) {

@@ -6,10 +6,7 @@
 #include <source_location>
 #include <utility>
 
-#include "bus/bus_interface.h"
-#include "fakes/fake_serial_line.h"
-#include "fakes/manual_clock.h"
-#include "fakes/recording_sink.h"
+#include "fakes/live_module_fixture.h"
 #include "sim/sim_bus.h"
 #include "sim/sim_switch_cards.h"
 #include "support/conversions.h"
@@ -33,22 +30,8 @@ struct TImage {
 };
 const TImage kZero{0, 0, 0, 0, All(0), All(0)};
 
-class Mxb02Test : public ::testing::Test {
+class Mxb02Test : public TLiveModuleTest<TMXB02, 0x1E> {
  protected:
-  Mxb02Test() {
-    Ifc.BusMaster().ComPort().SetLineCreator([this] { return Bus.MakeLine(); });
-    Bus.Responder = [](const std::string&) { return std::optional<TFakeReply>(); };
-    Ifc.SetActive(true);
-    M.OnDataChanged = [this](TBaseModul*) { ++Fired; };
-  }
-  void TearDown() override { Sent(); }
-  // The lines written since the last call (fewer than 30 per test: no resync prefix).
-  TLines Sent() {
-    EXPECT_TRUE(Ifc.BusMaster().WaitQueueEmpty(std::chrono::seconds(5)));
-    TLines lines = Bus.Writes();
-    Bus.ClearEvents();
-    return lines;
-  }
   // What was sent since the last check, the outputs and the events.
   void Check(const TLines& lines, uint16_t ports, int fired = 0,
              std::source_location at = std::source_location::current()) {
@@ -64,12 +47,6 @@ class Mxb02Test : public ::testing::Test {
     M.Ports = i.Ports, M.Invertiert = i.Invertiert, M.Typ1 = i.Typ1, M.Typ2 = i.Typ2;
     M.TVTrigger1 = i.TVTrigger1, M.TVTrigger2 = i.TVTrigger2;
   }
-  TManualClock Clock;
-  TFakeBus Bus{Clock};
-  TRecordingSink Sink;
-  TRS485IFC Ifc{&Clock};
-  TMXB02 M{&Ifc.BusMaster(), 0x1E};
-  int Fired = 0;
 };
 
 TEST_F(Mxb02Test, NewModuleAndItsTexts) {
