@@ -1,0 +1,157 @@
+#include "ui/main_window.h"
+
+#include <QTreeWidget>
+
+#include "bus/bus_interface.h"
+#include "model/moduls_list.h"
+#include "modules/base_modul.h"
+#include "support/message_sink.h"
+#include "ui/controls/tree_helpers.h"
+#include "ui/main_icons.h"
+#include "ui/main_window_internal.h"
+
+using namespace main_window_detail;
+
+// ---- tree ------------------------------------------------------------------------------------
+
+TModulsItem* TfrmVelmoraConfig::SelectedItem() const {
+  return ItemOf(VSTModuls->currentItem());
+}
+
+TRS485IFC* TfrmVelmoraConfig::SelectedIFC() const {
+  TModulsItem* item = SelectedItem();
+  return item ? item->IFC : nullptr;
+}
+
+void TfrmVelmoraConfig::SelectItem(const TModulsItem* item) {
+  SelectTreeNode(VSTModuls, item);
+}
+
+QString TfrmVelmoraConfig::VSTModulsGetText(const QTreeWidgetItem* node, int column) const {
+  const TModulsItem* item = ItemOf(node);
+  if (!item) return QString();
+  if (item->ItemKind == ikInterface && item->IFC) {
+    switch (column) {
+      case 0:
+        return Q("IFC(" + std::to_string(item->IFC->IfcNumber()) + ") ");
+      case 4:
+        return Q(item->IFC->Bezeichnung);
+      case 5:
+        return Q(item->IFC->Hinweis);
+      default:
+        return QString();
+    }
+  }
+  if (const TBaseModul* modul = item->Modul) {
+    switch (column) {
+      case 0:
+        return modul->ClassName();
+      case 2:
+        return Q(modul->AdresseText());
+      case 3:
+        return Q(modul->Firmware);
+      case 4:
+        return Q(modul->Bezeichnung);
+      case 5:
+        return Q(modul->Hinweis);
+      default:
+        return QString();
+    }
+  }
+  return QString();
+}
+
+int TfrmVelmoraConfig::NodeImageIndex(const QTreeWidgetItem* node, TImageKind kind) const {
+  const TModulsItem* item = ItemOf(node);
+  if (!item) return -1;
+  if (item->ItemKind == ikInterface) {
+    if (kind == ikState) return item->IFC && item->IFC->Active() ? 2 : 0;
+    return 0;
+  }
+  const TBaseModul* modul = item->Modul;
+  if (!modul) return -1;
+  if (kind == ikState) return modul->Aktiv ? 2 : 0;
+  const std::string name = modul->ClassName();
+  if (name == "TIFCPorts") return 2;
+  if (name == "THDX01") return 3;
+  if (name == "TMXB01" || name == "TMXB02") return 4;
+  return 1;
+}
+
+int TfrmVelmoraConfig::VSTModulsGetImageIndex(const QTreeWidgetItem* node, TImageKind kind,
+                                              int column) const {
+  if (UpdateLock > 0 || column != 0) return -1;
+  return NodeImageIndex(node, kind);
+}
+
+bool TfrmVelmoraConfig::VSTModulsEditing(const QTreeWidgetItem* node, int column) const {
+  return node != nullptr && column == 5;
+}
+
+void TfrmVelmoraConfig::VSTModulsNewText(QTreeWidgetItem* node, int column, const QString& text) {
+  if (UpdateLock > 0 || column != 5) return;
+  TModulsItem* item = ItemOf(node);
+  if (!item) return;
+  if (item->ItemKind == ikInterface && item->IFC)
+    item->IFC->Hinweis = S(text);
+  else if (item->Modul)
+    item->Modul->Hinweis = S(text);
+}
+
+void TfrmVelmoraConfig::RefreshNode(QTreeWidgetItem* node) {
+  if (!node) return;
+  Lock();
+  for (int column = 0; column < 6; ++column) {
+    const QString text = VSTModulsGetText(node, column);
+    if (node->text(column) != text) node->setText(column, text);
+  }
+  node->setIcon(0, TreeIcon(NodeImageIndex(node, ikNormal), NodeImageIndex(node, ikState)));
+  node->setFlags(node->flags() | Qt::ItemIsEditable);
+  Unlock();
+}
+
+void TfrmVelmoraConfig::RefreshTree() {
+  for (QTreeWidgetItem* node : TreeNodes(VSTModuls))
+    RefreshNode(node);
+}
+
+void TfrmVelmoraConfig::RebuildTree() {
+  Lock();
+  VSTModuls->setUpdatesEnabled(false);
+  // Rows come and go, the items stay: keep the focus on the item it was on.
+  const TModulsItem* focused = SelectedItem();
+  VSTModuls->clear();
+  bool refocus = false;
+  try {
+    TModulsList& list = ModulsList();
+    for (int i = 0; i < list.IFCCount(); ++i) {
+      TModulsItem* ifcItem = list.IFCItem(i);
+      if (!ifcItem || !ifcItem->IFC) continue;
+      refocus = refocus || ifcItem == focused;
+      QTreeWidgetItem* root = AddTreeNode(VSTModuls, ifcItem, nullptr);
+      RefreshNode(root);
+      for (const auto& module : ifcItem->IFC->Modules()) {
+        TModulsItem* item = list.ItemOfModul(dynamic_cast<const TBaseModul*>(module.get()));
+        if (!item) continue;
+        refocus = refocus || item == focused;
+        RefreshNode(AddTreeNode(VSTModuls, item, root));
+      }
+      root->setExpanded(true);
+    }
+    if (refocus) SelectItem(focused);
+  } catch (const std::exception& e) {
+    ReportMessage(std::string("TfrmVelmoraConfig.RebuildTree: ") + e.what(), 1);
+  }
+  VSTModuls->setUpdatesEnabled(true);
+  Unlock();
+}
+
+void TfrmVelmoraConfig::VSTModulsDblClick() {
+  if (UpdateLock > 0) return;
+  ShowModulForm(SelectedItem());
+}
+
+void TfrmVelmoraConfig::VSTModulsChange() {
+  if (UpdateLock > 0) return;
+  ShowIFCData(SelectedIFC());
+}

@@ -1,0 +1,182 @@
+#include "ui/main_window.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPointer>
+#include <QTreeWidget>
+
+#include "bus/bus_interface.h"
+#include "model/address_change.h"
+#include "model/module_search.h"
+#include "model/moduls_list.h"
+#include "model/workflow_guard.h"
+#include "modules/base_modul.h"
+#include "support/conversions.h"
+#include "support/diagnostics.h"
+#include "support/message_sink.h"
+#include "ui/main_window_internal.h"
+#include "ui/modules/modul_form.h"
+
+using namespace main_window_detail;
+
+// ---- workflows: search, removal, address change, developer additions ----------------------
+
+bool TfrmVelmoraConfig::RefuseWhileBusy(const TRS485IFC* ifc) {
+  if (!TWorkflowGuard::IsBusy(ifc)) return false;
+  const std::string text = TWorkflowGuard::BusyText(ifc);
+  SetStatus(1, text);
+  ReportMessage(text, 1);
+  return true;
+}
+
+void TfrmVelmoraConfig::SearchModules() {
+  TRS485IFC* ifc = SelectedIFC();
+  if (!ifc || !ifc->Active()) return;
+  if (RefuseWhileBusy(ifc)) return;
+  QApplication::setOverrideCursor(Qt::WaitCursor);
+  Memo2->clear();
+  Memo1->appendPlainText("");
+  Memo1->appendPlainText("Suche Module.......");
+  SetStatus(0, "");
+  SetStatus(1, "Suche Module.......");
+  SearchAnswers.clear();
+
+  std::shared_ptr<TModulSearch> search = TModulSearch::Create(ModulsList(), *ifc);
+  QPointer<TfrmVelmoraConfig> self(this);
+  search->OnProgress = [self](const std::string& text) {
+    if (!self) return;
+    self->SetStatus(0, text);
+    self->StatusPanel[0]->repaint();
+  };
+  search->OnAnswer = [self](const std::string& answer) {
+    if (self) self->Memo2->appendPlainText(Q(OneLine(answer)));
+  };
+  search->OnModulAdded = [self](TModulsItem* item) {
+    if (self) self->CreateModulForm(item);
+  };
+  TModulSearch::TResult result = TModulSearch::srCancelled;
+  try {
+    result = search->Run();
+  } catch (const std::exception& e) {
+    ReportMessage(std::string("TfrmVelmoraConfig.SearchModules: ") + e.what(), 1);
+  }
+  SearchAnswers = search->SearchAnswers;
+  if (result == TModulSearch::srDone) {
+    RebuildTree();
+    SetStatus(0, "");
+    SetStatus(1, "");
+    Memo1->appendPlainText("");
+  } else if (result == TModulSearch::srGaveUp) {
+    Memo1->appendPlainText("");
+  }
+  QApplication::restoreOverrideCursor();
+}
+
+void TfrmVelmoraConfig::RemoveSelected() {
+  TModulsItem* item = SelectedItem();
+  if (!item) return;
+  if (RefuseWhileBusy(item->IFC)) return;
+  Lock();
+  VSTModuls->setUpdatesEnabled(false);
+  VSTModuls->clear();
+  TModulsList& list = ModulsList();
+  try {
+    list.RemoveItem(item);
+    list.RenumberIFCs();
+  } catch (const std::exception& e) {
+    ReportMessage(std::string("TfrmVelmoraConfig.tbtnModulDELClick: ") + e.what(), 1);
+  }
+  TModulsItem* select = nullptr;
+  try {
+    FreeDetachedForms();
+    if (list.IFCCount() > 0) {
+      select = list.IFCItem(list.IFCCount() - 1);
+      if (!select) select = list.IFCItem(0);
+    } else {
+      select = list.AddIFC("TRS485IFC");
+      if (select) BindInterface(select->IFC, false);
+    }
+    RebuildTree();
+    SelectItem(select);
+    ShowIFCData(select ? select->IFC : nullptr);
+  } catch (const std::exception& e) {
+    ReportMessage(std::string("TfrmVelmoraConfig.tbtnModulDELClick: ") + e.what(), 1);
+  }
+  VSTModuls->setUpdatesEnabled(true);
+  Unlock();
+  UpdateIFCControls();
+}
+
+void TfrmVelmoraConfig::ChangeModulAdresse() {
+  TModulsItem* item = SelectedItem();
+  if (!item || item->ItemKind != ikModul) return;
+  TRS485IFC* ifc = item->IFC;
+  TBaseModul* modul = item->Modul;
+  if (!ifc || !ifc->Active() || !modul || !modul->Aktiv) {
+    ShowNotice("Zum Ändern der Moduladresse muß das Interface und das Modul aktiviert sein.");
+    return;
+  }
+  if (RefuseWhileBusy(ifc)) return;
+  if (item->Form) item->Form->CloseForm();
+  modul->SetPolling(false);
+  try {
+    const std::string old = modul->AdresseText();
+    const std::optional<std::string> answer =
+        InputBox("Moduladresse ändern", "Moduladresse = " + old + " neue ModulAdresse:", old);
+    // A cancelled box ends the change like an empty answer: nothing goes on the bus.
+    const std::optional<uint8_t> address =
+        answer ? ParseNewModulAddress(*answer) : std::optional<uint8_t>();
+    if (address) {
+      std::shared_ptr<TAddressChange> change = TAddressChange::Create(*ifc, *modul);
+      QPointer<TfrmVelmoraConfig> self(this);
+      change->OnCode = [self](const std::string& code) {
+        if (self) self->SetStatus(0, code);
+      };
+      change->OnExchange = [self](const std::string& text) {
+        if (self) self->SetStatus(1, OneLine(text));
+      };
+      change->OnLogLine = [self](const std::string& text) {
+        if (self) self->Memo1->appendPlainText(Q(text));
+      };
+      if (change->Run(*address) == TAddressChange::acBusy) RefuseWhileBusy(ifc);
+    }
+  } catch (const std::exception& e) {
+    ReportMessage(std::string("TfrmVelmoraConfig.ChangeModulAdresse: ") + e.what(), 1);
+  }
+  if (QTreeWidgetItem* node = VSTModuls->currentItem()) RefreshNode(node);
+}
+
+void TfrmVelmoraConfig::mnuModulAddClick() {
+  TRS485IFC* ifc = SelectedIFC();
+  if (!ifc) return;
+  const std::optional<std::string> answer = InputBox(
+      "Neues Modul", "ClassName,Adresse (THDX01,TMXB01,TMXB02,TIFCPorts,TDummy)", "TMXB02,$36");
+  // A cancelled box adds nothing, as an empty answer does.
+  if (!answer || answer->empty()) return;
+  const std::string className = UpperCase(Trim(GetField(*answer, 0, ",", "")));
+  const int32_t address = TextToInt(Trim(GetField(*answer, 1, ",", "")), 0);
+  if (address < 0) return;
+  try {
+    if (TModulsItem* item = ModulsList().AddModul(className, ifc, address)) {
+      CreateModulForm(item);
+      RebuildTree();
+    }
+  } catch (const std::exception& e) {
+    ReportMessage(std::string("TfrmVelmoraConfig.mnuModulAddClick: ") + e.what(), 1);
+  }
+}
+
+void TfrmVelmoraConfig::btnTestClick() {
+  TRS485IFC* ifc = SelectedIFC();
+  if (!ifc) return;
+  const std::pair<const char*, int> modules[] = {
+      {"TIFCPorts", 1}, {"THDX01", 33}, {"TMXB01", 49}, {"TMXB02", 50}, {"TRS485Dummy", 50}};
+  try {
+    for (const auto& [className, address] : modules)
+      CreateModulForm(ModulsList().AddModul(className, ifc, address));
+  } catch (const std::exception& e) {
+    ReportMessage(std::string("TfrmVelmoraConfig.btnTestClick: ") + e.what(), 1);
+  }
+  RebuildTree();
+}
