@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -17,7 +18,7 @@ class TIniFile {
   // cannot be read.
   bool LoadFromFile(const std::string& fileName, std::string* error = nullptr);
   // Reads text that is already UTF-8.
-  void SetText(const std::string& text);
+  void SetText(std::string text);
   // The whole file as written (UTF-8).
   std::string Text() const;
   // Writes the whole file atomically. Throws std::runtime_error.
@@ -54,25 +55,46 @@ class TIniFile {
   static std::string EncodeForDisk(const std::string& utf8);
 
  private:
+  // A piece of FText.
+  struct TSpan {
+    uint32_t Pos = 0;
+    uint32_t Len = 0;
+  };
   struct TLine {
+    TSpan Key;  // HasKey: the key; else the line as it stood
+    TSpan Value;
     bool HasKey = false;
-    std::string Key;  // HasKey: the key; else the line as it stood
-    std::string Value;
   };
   struct TSection {
     std::string Name;
     std::vector<TLine> Lines;
   };
+  std::string_view View(TSpan span) const { return {FText.data() + span.Pos, span.Len}; }
+  // Appends the text to FText.
+  TSpan Store(std::string_view text);
+  // Parses FText, which holds the whole file.
+  void Parse();
+
+  static constexpr std::size_t kNone = static_cast<std::size_t>(-1);
+  // Lines refer to their text by 32-bit positions; no model file comes near this.
+  static constexpr std::size_t kMaxFileSize = std::size_t{1} << 30;
+  // Position of the section, or kNone.
+  std::size_t IndexOf(const std::string& section) const;
   const TSection* Find(const std::string& section) const;
   TSection* Find(const std::string& section);
   TSection& FindOrAdd(const std::string& section);
-  static const TLine* FindKey(const TSection& section, const std::string& key);
+  const TLine* FindKey(const TSection& section, const std::string& key) const;
 
   void Reindex();
 
+  // Every key and value, those read first (the whole file as it was read), then those written.
+  // Lines refer to their pieces of it: a file of a few MB costs little more than its own size.
+  std::string FText;
   std::vector<TSection> FSections;
   // Upper-cased section name -> position; models with thousands of modules stay fast.
   std::unordered_map<std::string, std::size_t> FIndex;
+  // Position of the section found last (kNone after any change of the positions).
+  mutable std::size_t FLast = kNone;
 };
 
 // Integer reading as the model file does it (decimal, "$" or "0x" hexadecimal). False when the

@@ -3,7 +3,7 @@
 
 #include <algorithm>
 #include <limits>
-#include <map>
+#include <unordered_map>
 
 #include "bus/bus_interface.h"
 #include "model/ini_file.h"
@@ -28,27 +28,55 @@ std::string ModulSection(int32_t ifcNumber, int64_t index) {
   return std::string(kModulSection) + std::to_string(ifcNumber) + "_" + std::to_string(index);
 }
 
+// A section-name part that is a plain decimal number as the program writes one: digits only,
+// no leading zero, at most 18 digits.
+bool PlainNumber(const std::string& text, int64_t& value) {
+  if (text.empty() || text.size() > 18 ||
+      !std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; }))
+    return false;
+  value = std::stoll(text);
+  return std::to_string(value) == text;
+}
+
+// The module sections of the file by interface number: "Modul_<n>_<j>" as (j, section name), in
+// file order. Built once per load, so that a file with thousands of interfaces does not walk all
+// its sections once per interface.
+using TModulSectionIndex =
+    std::unordered_map<int64_t, std::vector<std::pair<int64_t, std::string>>>;
+
+TModulSectionIndex IndexModulSections(const std::vector<std::string>& sections) {
+  TModulSectionIndex index;
+  const std::string prefix = UpperCase(kModulSection);
+  for (const std::string& name : sections) {
+    const std::string upper = UpperCase(name);
+    if (!StartsWith(upper, prefix)) continue;
+    const std::size_t split = upper.find('_', prefix.size());
+    if (split == std::string::npos) continue;
+    int64_t number = 0, j = 0;
+    if (!PlainNumber(upper.substr(prefix.size(), split - prefix.size()), number) ||
+        !PlainNumber(upper.substr(split + 1), j))
+      continue;
+    index[number].emplace_back(j, name);
+  }
+  return index;
+}
+
 // The module sections of one interface that a load takes up, by index: "Modul_<n>_<j>" with j
 // below the module count. Looking at the sections that exist, rather than counting j up to the
 // stored count, keeps a damaged count from stalling the load.
-std::vector<std::pair<int64_t, std::string>> ModulSectionsOf(const TIniFile& ini, int32_t number,
-                                                             int64_t count) {
+std::vector<std::pair<int64_t, std::string>> ModulSectionsOf(const TModulSectionIndex& index,
+                                                             int64_t number, int64_t count) {
   std::vector<std::pair<int64_t, std::string>> found;
-  const std::string prefix = UpperCase(kModulSection) + std::to_string(number) + "_";
-  for (const std::string& name : ini.Sections()) {
-    const std::string upper = UpperCase(name);
-    if (!StartsWith(upper, prefix)) continue;
-    const std::string digits = upper.substr(prefix.size());
-    int64_t j = 0;
-    if (digits.empty() || digits.size() > 18 ||
-        !std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; }))
-      continue;
-    j = std::stoll(digits);
-    if (std::to_string(j) != digits || j >= count) continue;
-    if (std::none_of(found.begin(), found.end(), [j](const auto& f) { return f.first == j; }))
-      found.emplace_back(j, name);
-  }
-  std::sort(found.begin(), found.end());
+  const auto entries = index.find(number);
+  if (entries == index.end()) return found;
+  for (const auto& [j, name] : entries->second)
+    if (j < count) found.emplace_back(j, name);
+  // Sorting keeps the first section of each index, as the file has them.
+  std::stable_sort(found.begin(), found.end(),
+                   [](const auto& a, const auto& b) { return a.first < b.first; });
+  found.erase(std::unique(found.begin(), found.end(),
+                          [](const auto& a, const auto& b) { return a.first == b.first; }),
+              found.end());
   return found;
 }
 
@@ -129,7 +157,9 @@ void TModulsList::Load_FromFile(const std::string& fileName) {
   constexpr int64_t kInt32Min = std::numeric_limits<int32_t>::min();
   constexpr int64_t kInt32Max = std::numeric_limits<int32_t>::max();
   try {
-    for (const std::string& section : ini.Sections()) {
+    const std::vector<std::string> sections = ini.Sections();
+    const TModulSectionIndex modulSections = IndexModulSections(sections);
+    for (const std::string& section : sections) {
       if (section.find(kInterfaceSection) == std::string::npos) continue;
       const std::string className = UpperCase(Trim(ini.ReadString(section, "ClassName", "")));
       const int64_t number = ini.ReadInteger(section, "IFCNr", -1);
@@ -154,8 +184,7 @@ void TModulsList::Load_FromFile(const std::string& fileName) {
           section, "PollPriority", ini.ReadInteger(section, "PollPriority", ifc.PollPriority()), 0,
           kUint32Max)));
 
-      for (const auto& [index, modulSection] :
-           ModulSectionsOf(ini, static_cast<int32_t>(number), count)) {
+      for (const auto& [index, modulSection] : ModulSectionsOf(modulSections, number, count)) {
         if (ini.ReadInteger(modulSection, "IFCNr", 0) != number) continue;
         const int64_t address = ini.ReadInteger(modulSection, "Adresse", 0);
         rangeChecked(modulSection, "Adresse", address, 0, 255);

@@ -8,6 +8,7 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 class TBaseModul;
@@ -63,7 +64,7 @@ class TModulsList {
   void RemoveItem(TModulsItem* item);
   void RemoveAll();
 
-  int IFCCount() const;
+  int IFCCount() const { return static_cast<int>(FIFCItems.size()); }
   TModulsItem* IFCItem(int index) const;
   TRS485IFC* IFCByIndex(int index) const;
   TModulsItem* ItemOfIFC(const TRS485IFC* ifc) const;
@@ -85,7 +86,15 @@ class TModulsList {
   std::function<void(TRS485IFC&)> OnInterfaceCreated;
 
  private:
+  // Removes the gathered items (each item's window closed and let go, its module taken off its
+  // interface) and then the items themselves, in one pass over the list.
+  void RemoveGathered(const std::vector<TModulsItem*>& gathered);
+
   TClock* FClock;
   std::vector<std::unique_ptr<TModulsItem>> FItems;
   std::vector<std::unique_ptr<TRS485IFC>> FInterfaces;
+  // Look-ups that a model of thousands of interfaces and modules must not pay for with a walk
+  // over the whole list: the interface items in list order, and the item of each module.
+  std::vector<TModulsItem*> FIFCItems;
+  std::unordered_map<const TBaseModul*, TModulsItem*> FModulItems;
 };
