@@ -15,4 +15,7 @@ std::string ChangeFileExt(const std::string& path, const std::string& ext);
 // The folder that holds the running program file, without a trailing delimiter.
 std::string ProgramDir();
 bool FileExists(const std::string& path);
+// Whether both names lead to the same file (links followed; for names of missing files, whether
+// they name the same place).
+bool SameFile(const std::string& a, const std::string& b);
 bool DirectoryExists(const std::string& path);
