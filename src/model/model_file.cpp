@@ -1,7 +1,10 @@
 // Save_ToFile and Load_FromFile of the model list: the interface and module sections of the
-// model file.
+// model file, where a load stopped early, and whether the model still matches its file.
 
+#include <QDir>
+#include <QFileInfo>
 #include <algorithm>
+#include <functional>
 #include <limits>
 #include <unordered_map>
 
@@ -9,6 +12,8 @@
 #include "model/ini_file.h"
 #include "model/moduls_list.h"
 #include "modules/base_modul.h"
+#include "modules/module_factory.h"
+#include "modules/rs485_dummy.h"
 #include "support/conversions.h"
 #include "support/message_sink.h"
 #include "support/paths.h"
@@ -82,75 +87,155 @@ std::vector<std::pair<int64_t, std::string>> ModulSectionsOf(const TModulSection
 
 }  // namespace
 
-void TModulsList::Save_ToFile(const std::string& fileName) {
-  try {
-    const std::string file = ChangeFileExt(fileName, ".INI");
-    std::vector<TRS485IFC*> interfaces;
-    for (const auto& item : FItems) {
-      if (item->ItemKind != ikInterface || !item->IFC) continue;
-      item->IFC->SetIfcNumber(static_cast<int32_t>(interfaces.size()));
-      interfaces.push_back(item->IFC);
-    }
+std::string TLoadStop::Notice() const {
+  if (Section.empty())
+    return "Das Modell wurde nicht geladen: die Datei " + File + " konnte nicht gelesen werden (" +
+           Reason + ").";
+  return "Das Modell wurde nur teilweise geladen: in " + File + ", Abschnitt [" + Section + "], " +
+         (Key.empty() ? std::string() : Key + "=" + Value + " ") + Reason +
+         ". Was in der Datei danach folgt, wurde nicht geladen.";
+}
 
-    TIniFile ini;
-    std::string error;
-    if (!ini.LoadFromFile(file, &error)) throw std::runtime_error(error);
-    ini.EraseSectionsStartingWith({kModulSection, kInterfaceSection});
+std::string ModelSaveFileName(const std::string& fileName) {
+  if (Trim(FileNameWithoutExt(fileName)).empty()) return std::string();
+  QString file = QString::fromStdString(ChangeFileExt(fileName, ".INI"));
+  const QFileInfo info(file);
+  // A bare or relative name means the current folder, as everywhere on a command line.
+  if (info.isRelative()) file = QDir::toNativeSeparators(info.absoluteFilePath());
+  if (QFileInfo::exists(file)) return file.toStdString();
+  // On a file system that tells case apart, "anlage.ini" opened and saved must not turn into a
+  // second file "anlage.INI" beside it. The variant that differs in the extension's case only
+  // is taken first.
+  const QFileInfo target(file);
+  const QString wanted = target.fileName();
+  QString found;
+  for (const QString& entry : target.absoluteDir().entryList(QDir::Files | QDir::Hidden)) {
+    if (entry.compare(wanted, Qt::CaseInsensitive) != 0) continue;
+    if (found.isEmpty() || (entry.startsWith(target.completeBaseName()) &&
+                            !found.startsWith(target.completeBaseName())))
+      found = entry;
+  }
+  if (found.isEmpty()) return file.toStdString();
+  return QDir::toNativeSeparators(target.absoluteDir().filePath(found)).toStdString();
+}
 
-    for (std::size_t i = 0; i < interfaces.size(); ++i) {
-      TRS485IFC& ifc = *interfaces[i];
-      const std::string section = kInterfaceSection + std::to_string(i);
-      ini.WriteString(section, "ClassName", TRS485IFC::ClassName);
-      ini.WriteString(section, "Com", ifc.Port());
-      ini.WriteInteger(section, "Baud", ifc.Baud());
-      ini.WriteInteger(section, "ModulCount", ifc.Count());
-      ifc.SetIfcNumber(static_cast<int32_t>(i));
-      ini.WriteInteger(section, "IFCNr", ifc.IfcNumber());
-      ini.WriteAddress(section, "Adresse", ifc.Adresse);
-      ini.WriteBool(section, "Enabled", ifc.Enabled());
-      ini.WriteString(section, "Hinweis", ifc.Hinweis);
-      ini.WriteString(section, "ChipIdent", ifc.ChipIdent);
-      ini.WriteInteger(section, "Timeout", ifc.Timeout());
-      ini.WriteInteger(section, "PollPriority", ifc.PollPriority());
+void TModulsList::WriteSections(TIniFile& ini) const {
+  ini.EraseSectionsStartingWith({kModulSection, kInterfaceSection});
+  std::vector<const TRS485IFC*> interfaces;
+  for (const TModulsItem* item : FIFCItems)
+    if (item->IFC) interfaces.push_back(item->IFC);
+  for (std::size_t i = 0; i < interfaces.size(); ++i) {
+    const TRS485IFC& ifc = *interfaces[i];
+    const std::string section = kInterfaceSection + std::to_string(i);
+    ini.WriteString(section, "ClassName", TRS485IFC::ClassName);
+    ini.WriteString(section, "Com", ifc.Port());
+    ini.WriteInteger(section, "Baud", ifc.Baud());
+    ini.WriteInteger(section, "ModulCount", ifc.Count());
+    ini.WriteInteger(section, "IFCNr", static_cast<int64_t>(i));
+    ini.WriteAddress(section, "Adresse", ifc.Adresse);
+    ini.WriteBool(section, "Enabled", ifc.Enabled());
+    ini.WriteString(section, "Hinweis", ifc.Hinweis);
+    ini.WriteString(section, "ChipIdent", ifc.ChipIdent);
+    ini.WriteInteger(section, "Timeout", ifc.Timeout());
+    ini.WriteInteger(section, "PollPriority", ifc.PollPriority());
+  }
+  for (std::size_t i = 0; i < interfaces.size(); ++i) {
+    const TRS485IFC& ifc = *interfaces[i];
+    for (int j = 0; j < ifc.Count(); ++j) {
+      const auto* modul = dynamic_cast<const TBaseModul*>(ifc.Item(j));
+      if (!modul) continue;
+      const std::string section = ModulSection(static_cast<int32_t>(i), j);
+      ini.WriteAddress(section, "Adresse", modul->Adresse);
+      ini.WriteString(section, "ClassName", modul->ModelClassName());
+      ini.WriteInteger(section, "IFCNr", static_cast<int64_t>(i));
+      ini.WriteBool(section, "Enabled", modul->Enabled);
+      ini.WriteBool(section, "Polling", modul->Polling);
+      ini.WriteString(section, "Bezeichnung", modul->Bezeichnung);
+      ini.WriteString(section, "Hinweis", modul->Hinweis);
+      ini.WriteString(section, "ChipIdent", modul->ChipIdent);
     }
-    for (TRS485IFC* ifc : interfaces) {
-      for (int j = 0; j < ifc->Count(); ++j) {
-        auto* modul = dynamic_cast<TBaseModul*>(ifc->Item(j));
-        if (!modul) continue;
-        const std::string section = ModulSection(ifc->IfcNumber(), j);
-        ini.WriteAddress(section, "Adresse", modul->Adresse);
-        ini.WriteString(section, "ClassName", modul->ClassName());
-        ini.WriteInteger(section, "IFCNr", ifc->IfcNumber());
-        ini.WriteBool(section, "Enabled", modul->Enabled);
-        ini.WriteBool(section, "Polling", modul->Polling);
-        ini.WriteString(section, "Bezeichnung", modul->Bezeichnung);
-        ini.WriteString(section, "Hinweis", modul->Hinweis);
-        ini.WriteString(section, "ChipIdent", modul->ChipIdent);
-      }
-    }
-    // One write of the complete file: the old file stays whole until the new one is.
-    ini.SaveToFile(file);
-  } catch (const std::exception& e) {
-    ReportMessage(std::string("TModulsList.Save_ToFile: ") + e.what(), 1);
   }
 }
 
-void TModulsList::Load_FromFile(const std::string& fileName) {
+bool TModulsList::Save_ToFile(const std::string& fileName) {
+  try {
+    const std::string file = ModelSaveFileName(fileName);
+    if (file.empty()) throw std::runtime_error("kein Dateiname angegeben, nichts gespeichert");
+    RenumberIFCs();
+    TIniFile ini;
+    std::string error;
+    if (!ini.LoadFromFile(file, &error)) throw std::runtime_error(error);
+    WriteSections(ini);
+    // One write of the complete file: the old file stays whole until the new one is.
+    ini.SaveToFile(file);
+    if (FPartialLoad && SameFile(FPartialLoad->File, file)) FPartialLoad.reset();
+    return true;
+  } catch (const std::exception& e) {
+    ReportMessage(std::string("TModulsList.Save_ToFile: ") + e.what(), 1);
+    return false;
+  }
+}
+
+bool TModulsList::SaveWouldEraseUnloaded(const std::string& fileName) const {
+  if (!FPartialLoad) return false;
+  const std::string file = ModelSaveFileName(fileName);
+  return !file.empty() && FileExists(file) && SameFile(FPartialLoad->File, file);
+}
+
+std::size_t TModulsList::SectionsHash() const {
+  TIniFile ini;
+  WriteSections(ini);
+  return std::hash<std::string>()(ini.Text());
+}
+
+bool TModulsList::Modified(const TModelHeader& header) const {
+  return !(header == FSavedHeader) || SectionsHash() != FSavedHash;
+}
+
+void TModulsList::MarkUnmodified(const TModelHeader& header) {
+  FSavedHeader = header;
+  FSavedHash = SectionsHash();
+}
+
+void TModulsList::MarkSaved(const std::string& file, const TModelHeader& header) {
+  MarkUnmodified(header);
+  if (FPartialLoad && SameFile(FPartialLoad->File, file)) FPartialLoad.reset();
+}
+
+bool TModulsList::Load_FromFile(const std::string& fileName) {
   RemoveAll();
-  if (!FileExists(fileName)) return;
+  FPartialLoad.reset();
+  if (!FileExists(fileName)) {
+    MarkUnmodified(FSavedHeader);
+    return true;
+  }
   TIniFile ini;
   std::string error;
   if (!ini.LoadFromFile(fileName, &error)) {
     ReportMessage("TModulsList.Load_FromFile: " + fileName + ": " + error, 1);
-    return;
+    FPartialLoad = TLoadStop{fileName, "", "", "", error};
+    MarkUnmodified(FSavedHeader);
+    return false;
   }
+  return LoadFromIni(ini, fileName);
+}
+
+bool TModulsList::LoadFromIni(const TIniFile& ini, const std::string& fileName) {
+  RemoveAll();
+  FPartialLoad.reset();
+  TLoadStop stop;
+  stop.File = fileName;
   auto rangeChecked = [&](const std::string& section, const std::string& key, int64_t value,
                           int64_t low, int64_t high) {
-    if (value < low || value > high)
+    if (value < low || value > high) {
+      stop.Section = section;
+      stop.Key = key;
+      stop.Value = ini.ReadString(section, key, std::to_string(value));
+      stop.Reason =
+          "liegt nicht im erlaubten Bereich " + std::to_string(low) + ".." + std::to_string(high);
       throw ELoadRange("TModulsList.Load_FromFile: " + fileName + ", [" + section + "] " + key +
-                       "=" + ini.ReadString(section, key, std::to_string(value)) +
-                       " liegt nicht im erlaubten Bereich " + std::to_string(low) + ".." +
-                       std::to_string(high) + "; das Laden wurde hier beendet.");
+                       "=" + stop.Value + " " + stop.Reason + "; das Laden wurde hier beendet.");
+    }
     return value;
   };
   constexpr int64_t kUint32Max = std::numeric_limits<uint32_t>::max();
@@ -161,6 +246,7 @@ void TModulsList::Load_FromFile(const std::string& fileName) {
     const TModulSectionIndex modulSections = IndexModulSections(sections);
     for (const std::string& section : sections) {
       if (section.find(kInterfaceSection) == std::string::npos) continue;
+      stop.Section = section;
       const std::string className = UpperCase(Trim(ini.ReadString(section, "ClassName", "")));
       const int64_t number = ini.ReadInteger(section, "IFCNr", -1);
       const int64_t count = ini.ReadInteger(section, "ModulCount", 0);
@@ -170,8 +256,9 @@ void TModulsList::Load_FromFile(const std::string& fileName) {
       if (!item) continue;
       TRS485IFC& ifc = *item->IFC;
       ifc.SetIfcNumber(static_cast<int32_t>(number));
-      ifc.Adresse = static_cast<int32_t>(rangeChecked(
-          section, "Adresse", ini.ReadInteger(section, "Adresse", 0), kInt32Min, kInt32Max));
+      // A negative address is written as its 32-bit pattern ("$FFFFFFFF" for -1) and so read.
+      ifc.Adresse = static_cast<int32_t>(static_cast<uint32_t>(rangeChecked(
+          section, "Adresse", ini.ReadInteger(section, "Adresse", 0), kInt32Min, kUint32Max)));
       ifc.Bezeichnung = ini.ReadString(section, "Bezeichnung", "");
       ifc.Hinweis = ini.ReadString(section, "Hinweis", "");
       ifc.SetPort(ini.ReadString(section, "Com", ""));
@@ -186,13 +273,19 @@ void TModulsList::Load_FromFile(const std::string& fileName) {
 
       for (const auto& [index, modulSection] : ModulSectionsOf(modulSections, number, count)) {
         if (ini.ReadInteger(modulSection, "IFCNr", 0) != number) continue;
+        stop.Section = modulSection;
+        // The class name first, as AddModul takes it: a section no module takes cannot end the
+        // load with its address.
+        const std::string storedClass = Trim(ini.ReadString(modulSection, "ClassName", ""));
+        if (!IsModulClassName(storedClass)) continue;
         const int64_t address = ini.ReadInteger(modulSection, "Adresse", 0);
         rangeChecked(modulSection, "Adresse", address, 0, 255);
-        const std::string modulClass =
-            UpperCase(Trim(ini.ReadString(modulSection, "ClassName", "")));
-        TModulsItem* modulItem = AddModul(modulClass, &ifc, address);
+        TModulsItem* modulItem = AddModul(UpperCase(storedClass), &ifc, address);
         if (!modulItem) continue;
         TBaseModul& modul = *modulItem->Modul;
+        // A card of a type this program does not know keeps the type its file gives it.
+        if (auto* unknown = dynamic_cast<TRS485Dummy*>(&modul))
+          unknown->StoredClassName = storedClass;
         modul.Bezeichnung = ini.ReadString(modulSection, "Bezeichnung", "");
         modul.Hinweis = ini.ReadString(modulSection, "Hinweis", "");
         modul.SetEnabled(ini.ReadBool(modulSection, "Enabled", true));
@@ -201,7 +294,12 @@ void TModulsList::Load_FromFile(const std::string& fileName) {
     }
   } catch (const ELoadRange& e) {
     ReportMessage(e.what(), 1);
+    FPartialLoad = stop;
   } catch (const std::exception& e) {
     ReportMessage("TModulsList.Load_FromFile: " + fileName + ": " + e.what(), 1);
+    stop.Reason = e.what();
+    FPartialLoad = stop;
   }
+  MarkUnmodified(FSavedHeader);
+  return !FPartialLoad;
 }
