@@ -65,6 +65,7 @@ TfrmVelmoraConfig::TfrmVelmoraConfig(const std::string& modellDir)
   };
   BuildMenus();
   BuildControls();
+  InstallQuestionBox();
   resize(800, 530);
   FormCreate();
 }
@@ -115,9 +116,13 @@ void TfrmVelmoraConfig::FormActivate() {
   if (ModulsList().Count() == 0) NewIFC();
   ShowIFCData(SelectedIFC());
   UpdateIFCControls();
+  // The interface offered for an empty model is no change of the user's.
+  MarkModelUnmodified();
 }
 
 bool TfrmVelmoraConfig::FormCloseQuery() {
+  // Nothing is taken down before the user has decided about unsaved changes.
+  if (!ConfirmDropModel()) return false;
   QApplication::setOverrideCursor(Qt::WaitCursor);
   Lock();
   VSTModuls->setUpdatesEnabled(false);
@@ -271,6 +276,7 @@ void TfrmVelmoraConfig::LoadModell(const std::string& fileName) {
     ReportMessage(text, 1);
     return;
   }
+  if (!ConfirmDropModel()) return;
   const std::string ini = ChangeFileExt(fileName, ".INI");
   ModellDir = ExtractFileDir(ini);
   ModellName = FileNameWithoutExt(ini);
@@ -279,15 +285,13 @@ void TfrmVelmoraConfig::LoadModell(const std::string& fileName) {
   VSTModuls->setUpdatesEnabled(false);
   VSTModuls->clear();
   TModulsItem* first = nullptr;
+  bool complete = true;
   try {
-    TModelHeader header;
-    header.Caption = S(edCaption->text());
-    header.Description = S(edDescr->text());
-    ReadModelHeader(fileName, header);
+    TModelHeader header = ShownHeader();
+    TModulsList& list = ModulsList();
+    complete = LoadModelFile(list, fileName, header);
     edCaption->setText(Q(header.Caption));
     edDescr->setText(Q(header.Description));
-    TModulsList& list = ModulsList();
-    list.Load_FromFile(fileName);
     FreeDetachedForms();
     first = list.IFCItem(0);
     for (int i = 0; i < list.IFCCount(); ++i) {
@@ -307,22 +311,32 @@ void TfrmVelmoraConfig::LoadModell(const std::string& fileName) {
   VSTModuls->setUpdatesEnabled(true);
   Unlock();
   UpdateIFCControls();
+  MarkModelUnmodified();
+  // Saving such a model over its file would erase the rest: the user must know before anything
+  // else happens.
+  if (!complete && ModulsList().PartialLoad()) ShowNotice(ModulsList().PartialLoad()->Notice());
 }
 
-void TfrmVelmoraConfig::SaveModell(const std::string& fileName) {
-  const std::string file = ChangeFileExt(fileName, ".INI");
-  ModellDir = ExtractFileDir(file);
-  ModellName = FileNameWithoutExt(file);
-  FDialogDir = Q(ModellDir);
-  try {
-    TModelHeader header;
-    header.Caption = S(edCaption->text());
-    header.Description = S(edDescr->text());
-    SaveModelFile(ModulsList(), file, header, "TfrmVelmoraConfig.SaveModell: ");
-  } catch (const std::exception& e) {
-    ReportMessage(std::string("TfrmVelmoraConfig.SaveModell: ") + e.what(), 1);
+bool TfrmVelmoraConfig::SaveModell(const std::string& fileName) {
+  const std::string file = ModelSaveFileName(fileName);
+  bool saved = false;
+  if (file.empty()) {
+    ReportMessage("TfrmVelmoraConfig.SaveModell: kein Dateiname angegeben, nichts gespeichert", 1);
+  } else if (ModulsList().SaveWouldEraseUnloaded(file) &&
+             QuestionBox(kPartialSaveQuestion, false) != anJa) {
+    SetStatus(1, "Nicht gespeichert: die Datei wurde nur teilweise geladen.");
+  } else {
+    ModellDir = ExtractFileDir(file);
+    ModellName = FileNameWithoutExt(file);
+    FDialogDir = Q(ModellDir);
+    try {
+      saved = SaveModelFile(ModulsList(), file, ShownHeader(), "TfrmVelmoraConfig.SaveModell: ");
+    } catch (const std::exception& e) {
+      ReportMessage(std::string("TfrmVelmoraConfig.SaveModell: ") + e.what(), 1);
+    }
   }
   UpdateIFCControls();
+  return saved;
 }
 
 void TfrmVelmoraConfig::tbtnLoadFromFileClick() {

@@ -66,7 +66,8 @@ class TfrmVelmoraConfig : public QMainWindow {
   void CreateModulForm(TModulsItem* item);
   void ShowModulForm(TModulsItem* item);
   void LoadModell(const std::string& fileName);
-  void SaveModell(const std::string& fileName);
+  // False when nothing was saved (a failure, or the user kept the file of a partial load).
+  bool SaveModell(const std::string& fileName);
   // Selects the item's row (the first row when it has none).
   void SelectItem(const TModulsItem* item);
 
@@ -78,6 +79,23 @@ class TfrmVelmoraConfig : public QMainWindow {
   std::function<std::optional<std::string>(const std::string& caption, const std::string& prompt,
                                            const std::string& preset)>
       InputBox;
+
+  // Answers of the question box.
+  enum TAnswer { anJa, anNein, anAbbrechen };
+  // The question box: the question, and whether "Abbrechen" is offered beside "Ja" and "Nein".
+  std::function<TAnswer(const std::string& question, bool withCancel)> QuestionBox;
+  static constexpr const char* kSaveChangesQuestion = "Änderungen am Modell speichern?";
+  static constexpr const char* kPartialSaveQuestion =
+      "Die Datei wurde nur teilweise geladen. Beim Speichern gehen die nicht geladenen Teile "
+      "verloren. Trotzdem speichern?";
+  // The caption and description as the fields show them.
+  TModelHeader ShownHeader() const;
+  // Whether the model has changes its file does not hold; the title shows them with a "*".
+  bool ModelModified() const;
+  void UpdateModifiedMark();
+  // Before the model is dropped: with unsaved changes, asks whether to save them. False when the
+  // model must stay (the user cancelled, or the save failed).
+  bool ConfirmDropModel();
 
   // Tree requests.
   QString VSTModulsGetText(const QTreeWidgetItem* node, int column) const;
@@ -179,6 +197,10 @@ class TfrmVelmoraConfig : public QMainWindow {
   void FillPortList();
   // Frees the windows of modules that are gone.
   void FreeDetachedForms();
+  // The model as it now stands counts as matching its file.
+  void MarkModelUnmodified();
+  // The question box by default, and the title mark's link to the caption and description.
+  void InstallQuestionBox();
   // Refuses, with a status text and a log line, when a workflow runs on the interface.
   bool RefuseWhileBusy(const TRS485IFC* ifc);
   std::string PortText() const;

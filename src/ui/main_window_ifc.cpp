@@ -89,6 +89,7 @@ void TfrmVelmoraConfig::UpdateIFCControls() {
     Unlock();
   }
   SetStatus(2, ModellDir + PathDelimiter() + ModellName);
+  UpdateModifiedMark();
 }
 
 void TfrmVelmoraConfig::IFCDataChange(QObject* sender) {

@@ -45,7 +45,7 @@ QString TfrmVelmoraConfig::VSTModulsGetText(const QTreeWidgetItem* node, int col
   if (const TBaseModul* modul = item->Modul) {
     switch (column) {
       case 0:
-        return modul->ClassName();
+        return Q(modul->ModelClassName());
       case 2:
         return Q(modul->AdresseText());
       case 3:
@@ -96,6 +96,7 @@ void TfrmVelmoraConfig::VSTModulsNewText(QTreeWidgetItem* node, int column, cons
     item->IFC->Hinweis = S(text);
   else if (item->Modul)
     item->Modul->Hinweis = S(text);
+  UpdateModifiedMark();
 }
 
 void TfrmVelmoraConfig::RefreshNode(QTreeWidgetItem* node) {
@@ -113,6 +114,8 @@ void TfrmVelmoraConfig::RefreshNode(QTreeWidgetItem* node) {
 void TfrmVelmoraConfig::RefreshTree() {
   for (QTreeWidgetItem* node : TreeNodes(VSTModuls))
     RefreshNode(node);
+  // Module windows change the model too (a card's polling flag, say).
+  UpdateModifiedMark();
 }
 
 void TfrmVelmoraConfig::RebuildTree() {
@@ -144,6 +147,7 @@ void TfrmVelmoraConfig::RebuildTree() {
   }
   VSTModuls->setUpdatesEnabled(true);
   Unlock();
+  UpdateModifiedMark();
 }
 
 void TfrmVelmoraConfig::VSTModulsDblClick() {
