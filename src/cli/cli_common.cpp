@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "bus/serial_factory.h"
+#include "model/model_project.h"
 #include "sim/sim_bus.h"
 #include "sim/sim_serial_line.h"
 #include "support/conversions.h"
@@ -95,6 +96,12 @@ std::optional<std::string> ReadPortOptions(const QCommandLineParser& parser, TPo
   if (timeout < 1) return "--timeout must be a positive number of milliseconds";
   out.Timeout = static_cast<uint32_t>(timeout);
   return std::nullopt;
+}
+
+bool LoadModelFileTellingStops(TModulsList& list, const std::string& file, TModelHeader& header) {
+  if (LoadModelFile(list, file, header)) return true;
+  if (list.PartialLoad()) ShowNotice(list.PartialLoad()->Notice());
+  return false;
 }
 
 std::string ToStd(const QString& text) {

@@ -1,6 +1,7 @@
 #include <QCommandLineParser>
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <set>
 #include <vector>
 
@@ -86,7 +87,8 @@ int RunExec(const QStringList& arguments) {
   if (fromModel) {
     const std::string file = ToStd(parser.value("model"));
     if (!FileExists(file)) return UsageError(parser, "model file " + file + " not found");
-    list.Load_FromFile(file);
+    TModelHeader header;
+    LoadModelFileTellingStops(list, file, header);
   } else {
     TPortOptions options;
     if (auto error = ReadPortOptions(parser, options)) return UsageError(parser, *error);
@@ -167,11 +169,16 @@ int RunModel(const QStringList& arguments) {
   const std::string file = ToStd(files.first());
   if (!FileExists(file)) return UsageError(parser, "model file " + file + " not found");
 
+  std::string saveAs;
+  if (parser.isSet("save-as")) {
+    saveAs = ModelSaveFileName(ToStd(parser.value("save-as")));
+    if (saveAs.empty()) return UsageError(parser, "--save-as needs a file name");
+  }
+
   const std::size_t reportsBefore = ReportCount();
   TModelHeader header;
-  ReadModelHeader(file, header);
   TModulsList list;
-  list.Load_FromFile(file);
+  LoadModelFileTellingStops(list, file, header);
   for (TBaseModul* modul : ModulesInTreeOrder(list))
     modul->SetAktiv(true);
 
@@ -186,8 +193,17 @@ int RunModel(const QStringList& arguments) {
                 modul->Firmware + "\t" + modul->Bezeichnung + "\t" + modul->Hinweis);
     }
   }
-  if (parser.isSet("save-as"))
-    SaveModelFile(list, ToStd(parser.value("save-as")), header, "kavorctl model --save-as: ");
+  if (!saveAs.empty()) {
+    if (list.SaveWouldEraseUnloaded(saveAs)) {
+      MainThread().PumpPending();
+      std::fprintf(stderr,
+                   "kavorctl: %s was only partly loaded; saving over it would erase what was not "
+                   "loaded. Nothing saved.\n",
+                   saveAs.c_str());
+      return ecFailed;
+    }
+    SaveModelFile(list, saveAs, header, "kavorctl model --save-as: ");
+  }
   MainThread().PumpPending();
   return ReportCount() == reportsBefore ? ecOk : ecFailed;
 }
