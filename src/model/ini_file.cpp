@@ -162,6 +162,20 @@ std::string TIniFile::EncodeForDisk(const std::string& utf8) {
     if (b < 0) return utf8;
     out += static_cast<char>(b);
   }
+  // Text such as "Ã¤" gives Windows-1252 bytes that are valid UTF-8 as a whole and would be read
+  // back as "ä": such a file is written as the UTF-8 it is.
+  if (out != utf8 && IsValidUtf8(out)) return utf8;
+  return out;
+}
+
+std::string StorableText(const std::string& text) {
+  return Trim(OnOneLine(text));
+}
+
+std::string OnOneLine(const std::string& text) {
+  std::string out = text;
+  for (char& c : out)
+    if (c == '\r' || c == '\n') c = ' ';
   return out;
 }
 
@@ -381,7 +395,9 @@ bool TIniFile::ReadBool(const std::string& section, const std::string& key,
 }
 
 void TIniFile::WriteString(const std::string& section, const std::string& key,
-                           const std::string& value) {
+                           const std::string& rawValue) {
+  // A line break inside a value would end its line and could start a section of its own.
+  const std::string value = OnOneLine(rawValue);
   const std::size_t index = static_cast<std::size_t>(&FindOrAdd(section) - FSections.data());
   for (TLine& line : FSections[index].Lines) {
     if (line.HasKey && SameName(View(line.Key), key)) {

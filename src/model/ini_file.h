@@ -41,6 +41,7 @@ class TIniFile {
   // Any number other than 0 is true.
   bool ReadBool(const std::string& section, const std::string& key, bool defaultValue) const;
 
+  // Line breaks in the value are written as blanks (see OnOneLine).
   void WriteString(const std::string& section, const std::string& key, const std::string& value);
   void WriteInteger(const std::string& section, const std::string& key, int64_t value);
   // 0 for false, -1 for true.
@@ -96,6 +97,12 @@ class TIniFile {
   // Position of the section found last (kNone after any change of the positions).
   mutable std::size_t FLast = kNone;
 };
+
+// A value as a file of sections can hold it: line breaks (CR, LF) become blanks.
+std::string OnOneLine(const std::string& text);
+// A value as it comes back from a file: on one line, without blanks at either end. Texts the user
+// enters for the model take this form at once, so that saving and loading keep them unchanged.
+std::string StorableText(const std::string& text);
 
 // Integer reading as the model file does it (decimal, "$" or "0x" hexadecimal). False when the
 // text is none of these or does not fit 64 bits.
