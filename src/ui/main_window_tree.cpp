@@ -3,6 +3,7 @@
 #include <QTreeWidget>
 
 #include "bus/bus_interface.h"
+#include "model/ini_file.h"
 #include "model/moduls_list.h"
 #include "modules/base_modul.h"
 #include "support/message_sink.h"
@@ -92,10 +93,13 @@ void TfrmVelmoraConfig::VSTModulsNewText(QTreeWidgetItem* node, int column, cons
   if (UpdateLock > 0 || column != 5) return;
   TModulsItem* item = ItemOf(node);
   if (!item) return;
+  // The note as the model file keeps it, so that the row shows what the next load gives back.
+  const std::string note = StorableText(S(text));
   if (item->ItemKind == ikInterface && item->IFC)
-    item->IFC->Hinweis = S(text);
+    item->IFC->Hinweis = note;
   else if (item->Modul)
-    item->Modul->Hinweis = S(text);
+    item->Modul->Hinweis = note;
+  if (Q(note) != text) RefreshNode(node);
   UpdateModifiedMark();
 }
 
