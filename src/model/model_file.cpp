@@ -104,18 +104,24 @@ std::string ModelSaveFileName(const std::string& fileName) {
   if (info.isRelative()) file = QDir::toNativeSeparators(info.absoluteFilePath());
   if (QFileInfo::exists(file)) return file.toStdString();
   // On a file system that tells case apart, "anlage.ini" opened and saved must not turn into a
-  // second file "anlage.INI" beside it. The variant that differs in the extension's case only
-  // is taken first.
+  // second file "anlage.INI" beside it. Of the files whose names differ only in letter case, the
+  // one named as given comes first, then the one with the same base name, then the first by name.
   const QFileInfo target(file);
-  const QString wanted = target.fileName();
-  QString found;
-  for (const QString& entry : target.absoluteDir().entryList(QDir::Files | QDir::Hidden)) {
-    if (entry.compare(wanted, Qt::CaseInsensitive) != 0) continue;
-    if (found.isEmpty() || (entry.startsWith(target.completeBaseName()) &&
-                            !found.startsWith(target.completeBaseName())))
-      found = entry;
-  }
-  if (found.isEmpty()) return file.toStdString();
+  const QString given = QFileInfo(QString::fromStdString(fileName)).fileName();
+  QStringList candidates;
+  for (const QString& entry : target.absoluteDir().entryList(QDir::Files | QDir::Hidden))
+    if (entry.compare(target.fileName(), Qt::CaseInsensitive) == 0) candidates << entry;
+  if (candidates.isEmpty()) return file.toStdString();
+  candidates.sort(Qt::CaseSensitive);
+  QString found = candidates.first();
+  for (const QString& entry : candidates)
+    if (entry == given) found = entry;
+  if (found != given)
+    for (const QString& entry : candidates)
+      if (QFileInfo(entry).completeBaseName() == target.completeBaseName()) {
+        found = entry;
+        break;
+      }
   return QDir::toNativeSeparators(target.absoluteDir().filePath(found)).toStdString();
 }
 
