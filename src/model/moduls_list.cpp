@@ -10,7 +10,10 @@
 #include "support/message_sink.h"
 #include "support/paths.h"
 
-TModulsList::TModulsList(TClock* clock) : FClock(clock) {}
+TModulsList::TModulsList(TClock* clock) : FClock(clock) {
+  // An empty model with the default header matches the file a new model starts from.
+  MarkUnmodified(FSavedHeader);
+}
 
 TModulsList::~TModulsList() {
   try {

@@ -298,6 +298,9 @@ TEST_F(ModelFileTest, TheModelKnowsWhetherItDiffersFromItsFile) {
     ASSERT_TRUE(SaveModelFile(List, Path("kopie.INI"), header, "test: "));
     EXPECT_FALSE(List.Modified(header)) << name << ": just saved";
   }
+  // A new, empty model is what a new model file holds.
+  TModulsList fresh;
+  EXPECT_FALSE(fresh.Modified(TModelHeader()));
   // Undoing a change is no change.
   TModelHeader header;
   ASSERT_TRUE(LoadModelFile(List, file, header));
