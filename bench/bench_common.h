@@ -13,6 +13,9 @@
 #include <sys/resource.h>
 #include <unistd.h>
 #endif
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 
 // CPU seconds (user + system) the process has used so far.
 inline double ProcessCpuSeconds() {
@@ -67,6 +70,14 @@ inline bool ResetPeakResident() {
   return std::fclose(refs) == 0 && done;
 #else
   return false;
+#endif
+}
+
+// Hands memory the program has freed back to the system where the allocator allows it, so that
+// a later phase's growth of the resident memory is its own.
+inline void ReleaseFreedMemory() {
+#ifdef __GLIBC__
+  malloc_trim(0);
 #endif
 }
 

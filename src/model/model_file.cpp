@@ -125,25 +125,25 @@ std::string ModelSaveFileName(const std::string& fileName) {
   return QDir::toNativeSeparators(target.absoluteDir().filePath(found)).toStdString();
 }
 
-void TModulsList::WriteSections(TIniFile& ini) const {
-  ini.EraseSectionsStartingWith({kModulSection, kInterfaceSection});
+template <class TWriter>
+void TModulsList::EmitSections(TWriter& out) const {
   std::vector<const TRS485IFC*> interfaces;
   for (const TModulsItem* item : FIFCItems)
     if (item->IFC) interfaces.push_back(item->IFC);
   for (std::size_t i = 0; i < interfaces.size(); ++i) {
     const TRS485IFC& ifc = *interfaces[i];
     const std::string section = kInterfaceSection + std::to_string(i);
-    ini.WriteString(section, "ClassName", TRS485IFC::ClassName);
-    ini.WriteString(section, "Com", ifc.Port());
-    ini.WriteInteger(section, "Baud", ifc.Baud());
-    ini.WriteInteger(section, "ModulCount", ifc.Count());
-    ini.WriteInteger(section, "IFCNr", static_cast<int64_t>(i));
-    ini.WriteAddress(section, "Adresse", ifc.Adresse);
-    ini.WriteBool(section, "Enabled", ifc.Enabled());
-    ini.WriteString(section, "Hinweis", ifc.Hinweis);
-    ini.WriteString(section, "ChipIdent", ifc.ChipIdent);
-    ini.WriteInteger(section, "Timeout", ifc.Timeout());
-    ini.WriteInteger(section, "PollPriority", ifc.PollPriority());
+    out.WriteString(section, "ClassName", TRS485IFC::ClassName);
+    out.WriteString(section, "Com", ifc.Port());
+    out.WriteInteger(section, "Baud", ifc.Baud());
+    out.WriteInteger(section, "ModulCount", ifc.Count());
+    out.WriteInteger(section, "IFCNr", static_cast<int64_t>(i));
+    out.WriteAddress(section, "Adresse", ifc.Adresse);
+    out.WriteBool(section, "Enabled", ifc.Enabled());
+    out.WriteString(section, "Hinweis", ifc.Hinweis);
+    out.WriteString(section, "ChipIdent", ifc.ChipIdent);
+    out.WriteInteger(section, "Timeout", ifc.Timeout());
+    out.WriteInteger(section, "PollPriority", ifc.PollPriority());
   }
   for (std::size_t i = 0; i < interfaces.size(); ++i) {
     const TRS485IFC& ifc = *interfaces[i];
@@ -151,16 +151,21 @@ void TModulsList::WriteSections(TIniFile& ini) const {
       const auto* modul = dynamic_cast<const TBaseModul*>(ifc.Item(j));
       if (!modul) continue;
       const std::string section = ModulSection(static_cast<int32_t>(i), j);
-      ini.WriteAddress(section, "Adresse", modul->Adresse);
-      ini.WriteString(section, "ClassName", modul->ModelClassName());
-      ini.WriteInteger(section, "IFCNr", static_cast<int64_t>(i));
-      ini.WriteBool(section, "Enabled", modul->Enabled);
-      ini.WriteBool(section, "Polling", modul->Polling);
-      ini.WriteString(section, "Bezeichnung", modul->Bezeichnung);
-      ini.WriteString(section, "Hinweis", modul->Hinweis);
-      ini.WriteString(section, "ChipIdent", modul->ChipIdent);
+      out.WriteAddress(section, "Adresse", modul->Adresse);
+      out.WriteString(section, "ClassName", modul->ModelClassName());
+      out.WriteInteger(section, "IFCNr", static_cast<int64_t>(i));
+      out.WriteBool(section, "Enabled", modul->Enabled);
+      out.WriteBool(section, "Polling", modul->Polling);
+      out.WriteString(section, "Bezeichnung", modul->Bezeichnung);
+      out.WriteString(section, "Hinweis", modul->Hinweis);
+      out.WriteString(section, "ChipIdent", modul->ChipIdent);
     }
   }
+}
+
+void TModulsList::WriteSections(TIniFile& ini) const {
+  ini.EraseSectionsStartingWith({kModulSection, kInterfaceSection});
+  EmitSections(ini);
 }
 
 bool TModulsList::Save_ToFile(const std::string& fileName) {
@@ -188,10 +193,47 @@ bool TModulsList::SaveWouldEraseUnloaded(const std::string& fileName) const {
   return !file.empty() && FileExists(file) && SameFile(FPartialLoad->File, file);
 }
 
-std::size_t TModulsList::SectionsHash() const {
-  TIniFile ini;
-  WriteSections(ini);
-  return std::hash<std::string>()(ini.Text());
+namespace {
+
+// Takes what a save writes, key by key, and keeps only a hash of it (FNV-1a, 64 bits): telling
+// whether the model changed costs one pass over it and no copy of the file.
+class THashWriter {
+ public:
+  void WriteString(const std::string& section, const std::string& key, const std::string& value) {
+    Add(section);
+    Add(key);
+    Add(value);
+  }
+  void WriteInteger(const std::string& section, const std::string& key, int64_t value) {
+    WriteString(section, key, std::to_string(value));
+  }
+  void WriteBool(const std::string& section, const std::string& key, bool value) {
+    WriteInteger(section, key, value ? -1 : 0);
+  }
+  void WriteAddress(const std::string& section, const std::string& key, int64_t address) {
+    WriteInteger(section, key, address);
+  }
+  uint64_t Value() const { return FHash; }
+
+ private:
+  void Add(const std::string& text) {
+    for (char c : text)
+      Mix(static_cast<unsigned char>(c));
+    Mix(0);  // keeps "ab"+"c" apart from "a"+"bc"
+  }
+  void Mix(unsigned char byte) {
+    FHash ^= byte;
+    FHash *= 0x100000001B3ULL;
+  }
+  uint64_t FHash = 0xCBF29CE484222325ULL;
+};
+
+}  // namespace
+
+uint64_t TModulsList::SectionsHash() const {
+  THashWriter hash;
+  EmitSections(hash);
+  return hash.Value();
 }
 
 bool TModulsList::Modified(const TModelHeader& header) const {

@@ -137,8 +137,11 @@ class TModulsList {
   // interface) and then the items themselves, in one pass over the list.
   void RemoveGathered(const std::vector<TModulsItem*>& gathered);
 
+  // Hands what a save writes of the list, key by key, to `out` (a TIniFile, or a hash).
+  template <class TWriter>
+  void EmitSections(TWriter& out) const;
   // What a save would write of the list, reduced to a hash.
-  std::size_t SectionsHash() const;
+  uint64_t SectionsHash() const;
 
   TClock* FClock;
   std::vector<std::unique_ptr<TModulsItem>> FItems;
@@ -148,6 +151,6 @@ class TModulsList {
   std::vector<TModulsItem*> FIFCItems;
   std::unordered_map<const TBaseModul*, TModulsItem*> FModulItems;
   std::optional<TLoadStop> FPartialLoad;
-  std::size_t FSavedHash = 0;
+  uint64_t FSavedHash = 0;
   TModelHeader FSavedHeader;
 };
