@@ -231,14 +231,23 @@ void TfrmVelmoraConfig::Ueber1Click() {
 // ---- module windows ----------------------------------------------------------------------------
 
 void TfrmVelmoraConfig::CreateModulForm(TModulsItem* item) {
-  if (!item || !item->Modul) return;
+  if (!item || !item->Modul || item->Form) return;
   TfrmModulBase* form = CreateModulFormFor(item->Modul);
   item->Form = form;
   if (form) FModulForms.push_back(form);
 }
 
 void TfrmVelmoraConfig::ShowModulForm(TModulsItem* item) {
-  if (!item || !item->Form) return;
+  if (!item) return;
+  try {
+    // A window is made when it is first asked for and kept from then on; a big layout would
+    // otherwise build thousands of windows, hidden, at every load.
+    CreateModulForm(item);
+  } catch (const std::exception& e) {
+    ReportMessage(std::string("TfrmVelmoraConfig.ShowModulForm: ") + e.what(), 1);
+    return;
+  }
+  if (!item->Form) return;
   try {
     if (auto* form = dynamic_cast<QWidget*>(item->Form)) {
       form->show();
@@ -296,8 +305,6 @@ void TfrmVelmoraConfig::LoadModell(const std::string& fileName) {
       for (const auto& module : ifc->Modules())
         if (auto* modul = dynamic_cast<TBaseModul*>(module.get())) modul->SetAktiv(true);
     }
-    for (int i = 0; i < list.Count(); ++i)
-      if (list.Item(i)->Modul) CreateModulForm(list.Item(i));
   } catch (const std::exception& e) {
     ReportMessage(std::string("TfrmVelmoraConfig.LoadModell: ") + e.what(), 1);
   }

@@ -63,7 +63,10 @@ class TfrmVelmoraConfig : public QMainWindow {
   void UpdateIFCControls();
   void ConnectIFC(bool connect);
   void NewIFC();
+  // Creates the property window of a module item, bound to its module, hidden, unless it has
+  // one already.
   void CreateModulForm(TModulsItem* item);
+  // Shows the item's window, creating it the first time.
   void ShowModulForm(TModulsItem* item);
   void LoadModell(const std::string& fileName);
   void SaveModell(const std::string& fileName);
@@ -185,7 +188,8 @@ class TfrmVelmoraConfig : public QMainWindow {
 
   std::unique_ptr<TGleisNetz> FGleisNetz;
   std::unique_ptr<TBDispatcher> FDispatcher;
-  std::vector<TfrmModulBase*> FModulForms;  // owned
+  // The windows opened so far (a module's window is made when it is first shown). Owned.
+  std::vector<TfrmModulBase*> FModulForms;
   TMessageHandler FPreviousHandler;
   TNoticeHandler FPreviousNotice;
   bool FActivated = false;
