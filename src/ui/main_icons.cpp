@@ -264,3 +264,10 @@ QIcon TreeIcon(int nodeImage, int stateImage) {
   }
   return QIcon(pm);
 }
+
+const QIcon& TTreeIcons::Icon(int nodeImage, int stateImage) {
+  const auto key = std::make_pair(nodeImage, stateImage);
+  auto it = FIcons.find(key);
+  if (it == FIcons.end()) it = FIcons.emplace(key, TreeIcon(nodeImage, stateImage)).first;
+  return it->second;
+}

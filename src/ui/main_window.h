@@ -14,6 +14,7 @@
 
 #include "model/model_project.h"
 #include "support/message_sink.h"
+#include "ui/main_icons.h"
 
 class QAction;
 class QCheckBox;
@@ -190,6 +191,7 @@ class TfrmVelmoraConfig : public QMainWindow {
   std::unique_ptr<TBDispatcher> FDispatcher;
   // The windows opened so far (a module's window is made when it is first shown). Owned.
   std::vector<TfrmModulBase*> FModulForms;
+  TTreeIcons FTreeIcons;
   TMessageHandler FPreviousHandler;
   TNoticeHandler FPreviousNotice;
   bool FActivated = false;
