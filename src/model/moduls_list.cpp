@@ -1,6 +1,7 @@
 #include "model/moduls_list.h"
 
 #include <algorithm>
+#include <unordered_set>
 
 #include "bus/bus_interface.h"
 #include "model/ini_file.h"
@@ -92,12 +93,15 @@ void TModulsList::RemoveItem(TModulsItem* item) {
       if (each->IFC && each->Modul) each->IFC->RemoveModule(each->Modul);
     } catch (...) {
     }
-    try {
-      auto it = std::find_if(FItems.begin(), FItems.end(),
-                             [each](const auto& p) { return p.get() == each; });
-      if (it != FItems.end()) FItems.erase(it);
-    } catch (...) {
-    }
+  }
+  // The gathered items leave the list in one pass: an interface of 255 modules must not cost a
+  // walk over the whole list for each of them.
+  try {
+    const std::unordered_set<const TModulsItem*> gone(gathered.begin(), gathered.end());
+    FItems.erase(std::remove_if(FItems.begin(), FItems.end(),
+                                [&gone](const auto& p) { return gone.count(p.get()) > 0; }),
+                 FItems.end());
+  } catch (...) {
   }
   if (isInterface && ifc) {
     // No item refers to the interface any more: stop its bus thread and release it.
