@@ -31,6 +31,7 @@
 #include "bench/bench_common.h"
 #include "bench/big_model.h"
 #include "bus/bus_interface.h"
+#include "bus/bus_master.h"
 #include "bus/serial_factory.h"
 #include "model/moduls_list.h"
 #include "modules/mxb01.h"
@@ -233,8 +234,12 @@ int main(int argc, char** argv) {
       std::printf("  phase %d, %s:\n", phase,
                   phase == 1 ? "line time of 19200 baud emulated (as on real buses)"
                              : "no line time (stress: as fast as the simulated cards answer)");
-      std::printf("    answers: %.0f per second on all interfaces; process CPU %.2f s per second\n",
-                  answers / elapsed, cpu / elapsed);
+      const double perInterface = answers / elapsed / kBigInterfaces;
+      std::printf(
+          "    answers: %.0f per second on all interfaces; one poll round of %zu lines takes "
+          "%.1f s; process CPU %.2f s per second\n",
+          answers / elapsed, ifc0->BusMaster().PollCount(),
+          static_cast<double>(ifc0->BusMaster().PollCount()) / perInterface, cpu / elapsed);
       std::printf("    event-loop delay: p50 %.2f ms, p99 %.2f ms, worst %.2f ms (%zu probes)\n",
                   Percentile(delays, 50), Percentile(delays, 99), Percentile(delays, 100),
                   delays.size());
