@@ -16,6 +16,9 @@ void CreateModellFiles(const std::string& folder, const std::string& name);
 // The default folder of the model "Modell1": beside the program file where that folder can be
 // written, else in the user's application data folder.
 std::string DefaultModellDir();
+// The same choice for a given program folder and data folder. An installed program's folder is
+// never used, even where it can be written.
+std::string DefaultModellDirFor(const std::string& programDir, const std::string& dataDir);
 
 // The text of the model section the main window shows and saves.
 struct TModelHeader {

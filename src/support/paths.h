@@ -14,5 +14,9 @@ std::string ExtractFileDir(const std::string& path);
 std::string ChangeFileExt(const std::string& path, const std::string& ext);
 // The folder that holds the running program file, without a trailing delimiter.
 std::string ProgramDir();
+// Whether the folder is the program folder of an installed copy (a system folder of programs,
+// such as /usr/bin, next to the installed desktop entry). Such a folder never holds user data,
+// even when it can be written (by root).
+bool IsInstalledProgramDir(const std::string& programDir);
 bool FileExists(const std::string& path);
 bool DirectoryExists(const std::string& path);
