@@ -9,6 +9,7 @@
 #include "cli/cli_common.h"
 #include "cli/verbs.h"
 #include "support/main_thread.h"
+#include "support/version.h"
 
 namespace {
 
@@ -24,7 +25,7 @@ const char* const kUsage =
     "  scan      search an interface for its cards\n"
     "  address   change the bus address of a card\n"
     "\n"
-    "'kavorctl <verb> --help' describes a verb.\n";
+    "'kavorctl <verb> --help' describes a verb; 'kavorctl --version' prints the version.\n";
 
 }  // namespace
 
@@ -51,6 +52,10 @@ int main(int argc, char** argv) {
       {"model", RunModel}, {"scan", RunScan}, {"address", RunAddress}};
   if (verb == "--help" || verb == "-h" || verb == "help") {
     std::fputs(kUsage, stdout);
+    return ecOk;
+  }
+  if (verb == "--version") {
+    PrintLine(VersionLine("kavorctl"));
     return ecOk;
   }
   const auto it = verbs.find(verb);

@@ -1,5 +1,6 @@
 #include "ui/main_icons.h"
 
+#include <QDir>
 #include <QPainter>
 #include <QPainterPath>
 
@@ -270,4 +271,12 @@ const QIcon& TTreeIcons::Icon(int nodeImage, int stateImage) {
   auto it = FIcons.find(key);
   if (it == FIcons.end()) it = FIcons.emplace(key, TreeIcon(nodeImage, stateImage)).first;
   return it->second;
+}
+
+QIcon AppIcon() {
+  QIcon icon;
+  const QDir dir(":/icons");
+  for (const QString& name : dir.entryList({"kavorconfig-*.png"}, QDir::Files))
+    icon.addFile(dir.filePath(name));
+  return icon;
 }

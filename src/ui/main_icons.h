@@ -8,6 +8,9 @@
 #include <map>
 #include <utility>
 
+// The program's own icon in every size built into the program (drawn as packaging/icons/*.svg).
+QIcon AppIcon();
+
 enum TToolImage { tiExit, tiOpen, tiSave, tiNewIFC, tiSearch, tiRemove };
 
 QIcon ToolImage(TToolImage which);

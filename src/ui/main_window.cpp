@@ -23,8 +23,10 @@
 #include "support/conversions.h"
 #include "support/diagnostics.h"
 #include "support/paths.h"
+#include "support/version.h"
 #include "support/waits.h"
 #include "ui/controls/tree_helpers.h"
+#include "ui/help_window.h"
 #include "ui/main_icons.h"
 #include "ui/modules/modul_form.h"
 #include "ui/modules/module_forms.h"
@@ -54,7 +56,7 @@ TfrmVelmoraConfig::TfrmVelmoraConfig(const std::string& modellDir)
     : QMainWindow(nullptr), FDefaultModellDir(modellDir) {
   setObjectName("frmVelmoraConfig");
   setWindowTitle("KavorConfig");
-  setWindowIcon(QIcon(NodeImage(0)));
+  setWindowIcon(AppIcon());
   InputBox = [this](const std::string& caption, const std::string& prompt,
                     const std::string& preset) -> std::optional<std::string> {
     bool ok = false;
@@ -219,13 +221,23 @@ void TfrmVelmoraConfig::edSendenKeyUp(int key) {
   });
 }
 
+void TfrmVelmoraConfig::mnuHilfe1Click() {
+  if (!FHilfe) FHilfe = new TfrmHilfe(this);
+  FHilfe->show();
+  FHilfe->raise();
+  FHilfe->activateWindow();
+}
+
 void TfrmVelmoraConfig::Ueber1Click() {
+  // The caption line stays as the window has always shown it; the lines after it name this build.
+  std::string qt = std::string("Erstellt mit Qt ") + BuildQtVersion();
+  if (RuntimeQtVersion() != BuildQtVersion()) qt += ", läuft mit Qt " + RuntimeQtVersion();
   ShowNotice(
       "KavorConfig - Konfiguration und Test des Velmora RS485-Modulbusses\r\n"
       "Quorvane, 2014-2018\r\n"
       "https://quorvane.example  https://velmora.example\r\n"
       "\r\n" +
-      std::string(kCaption));
+      std::string(kCaption) + "\r\n\r\nVersion " + ProgramVersion() + "\r\n" + qt);
 }
 
 // ---- module windows ----------------------------------------------------------------------------

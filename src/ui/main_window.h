@@ -32,6 +32,7 @@ class QToolButton;
 class QTreeWidget;
 class QTreeWidgetItem;
 class TRS485IFC;
+class TfrmHilfe;
 class TfrmModulBase;
 
 // Image kinds of the tree's image request.
@@ -110,6 +111,7 @@ class TfrmVelmoraConfig : public QMainWindow {
   QAction* ModuleSuchen1;
   QAction* mnuModulEntfernen1;
   QAction* mnuModulAdd;
+  QAction* mnuHilfe1;
   QAction* Ueber1;
   QAction* tbtnExit;
   QAction* tbtnLoadFromFile;
@@ -155,6 +157,7 @@ class TfrmVelmoraConfig : public QMainWindow {
   void popModulAdrAendClick() { ChangeModulAdresse(); }
   void mnuModulAddClick();
   void btnTestClick();
+  void mnuHilfe1Click();
   void Ueber1Click();
   void VSTModulsDblClick();
   void VSTModulsChange();
@@ -192,6 +195,7 @@ class TfrmVelmoraConfig : public QMainWindow {
   // The windows opened so far (a module's window is made when it is first shown). Owned.
   std::vector<TfrmModulBase*> FModulForms;
   TTreeIcons FTreeIcons;
+  TfrmHilfe* FHilfe = nullptr;  // a child, made at its first use
   TMessageHandler FPreviousHandler;
   TNoticeHandler FPreviousNotice;
   bool FActivated = false;

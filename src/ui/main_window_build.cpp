@@ -95,6 +95,8 @@ void TfrmVelmoraConfig::BuildMenus() {
   ModuleSuchen1 = action("ModuleSuchen1", "Module suchen", search);
   mnuModulEntfernen1 = action("mnuModulEntfernen1", "Modul Entfernen", remove);
   mnuModulAdd = action("mnuModulAdd", "(Modul hinzufügen)", [this] { mnuModulAddClick(); });
+  mnuHilfe1 = action("mnuHilfe1", "Hilfe", [this] { mnuHilfe1Click(); });
+  mnuHilfe1->setShortcut(QKeySequence::HelpContents);
   Ueber1 = action("Ueber1", "Über...", [this] { Ueber1Click(); });
 
   QMenu* datei = menuBar()->addMenu("Datei");
@@ -111,6 +113,7 @@ void TfrmVelmoraConfig::BuildMenus() {
   module->addAction(mnuModulAdd);
   QMenu* info = menuBar()->addMenu("Info");
   info->setObjectName("mnuInfo1");
+  info->addAction(mnuHilfe1);
   info->addAction(Ueber1);
 
   auto tool = [&](const char* name, const char* hint, TToolImage image, auto handler) {
