@@ -205,22 +205,17 @@ TCardConfigRun::TResult TCardConfigRun::Run() {
 
   const int count = static_cast<int>(FJobs.size());
   for (int k = 0; k < count; ++k) {
+    const std::string& label = labels[static_cast<std::size_t>(k)];
     const TCardJob& job = FJobs[static_cast<std::size_t>(k)];
+    if (!Stopped() && OnProgress) OnProgress(k + 1, count, label);
     TCardResult result;
     if (Stopped()) {
-      result.Label = labels[static_cast<std::size_t>(k)];
       result.Status = csCancelled;
       result.Text = "nicht bearbeitet (abgebrochen)";
     } else {
-      if (OnProgress) OnProgress(k + 1, count, labels[static_cast<std::size_t>(k)]);
-      if (Stopped()) {
-        result.Status = csCancelled;
-        result.Text = "nicht bearbeitet (abgebrochen)";
-      } else {
-        result = RunCard(job, *guardOf[job.Ifc]);
-      }
-      result.Label = labels[static_cast<std::size_t>(k)];
+      result = RunCard(job, *guardOf[job.Ifc]);
     }
+    result.Label = label;
     FResults.push_back(result);
     if (OnCardDone && !TornDown()) OnCardDone(FResults.back());
   }
@@ -305,14 +300,23 @@ TCardResult TCardConfigRun::RunCard(const TCardJob& job, const TWorkflowGuard& g
   const TCardSettings onCard = type->FromImage(modul);
   switch (FAction) {
     case caBackup:
-      result.Backup = {
-          own,   modul.ClassName(), modul.Firmware, Now ? Now() : std::string(), modul.Bezeichnung,
-          onCard};
+      result.Backup.Section = own;
+      result.Backup.ClassName = modul.ClassName();
+      result.Backup.Firmware = modul.Firmware;
+      result.Backup.ReadAt = Now ? Now() : std::string();
+      result.Backup.Bezeichnung = modul.Bezeichnung;
+      result.Backup.Settings = onCard;
       return finish(csBackedUp, "gesichert");
-    case caCompare:
+    case caCompare: {
+      // Compared with another card's section (a replacement card): the line says with which.
+      const std::string with = !CompareWithImage && UpperCase(result.Section) != UpperCase(own)
+                                   ? " (mit [" + result.Section + "])"
+                                   : std::string();
       result.Differences = CompareSettings(*type, wanted, onCard);
-      if (result.Differences.empty()) return finish(csSame, "gleich");
-      return finish(csDiffers, Plural(result.Differences.size(), "Unterschied", "Unterschiede"));
+      if (result.Differences.empty()) return finish(csSame, "gleich" + with);
+      return finish(csDiffers,
+                    Plural(result.Differences.size(), "Unterschied", "Unterschiede") + with);
+    }
     case caRestore:
       Restore(result, ifc, modul, *type, wanted);
       return result;
@@ -367,9 +371,10 @@ void TCardConfigRun::Restore(TCardResult& result, TRS485IFC& ifc, TBaseModul& mo
     result.Status = status;
     result.Text = std::move(text);
   };
-  const std::string from = result.Section == CardSectionName(ifc.IfcNumber(), modul.Adresse)
-                               ? std::string()
-                               : " aus [" + result.Section + "]";
+  const std::string from =
+      UpperCase(result.Section) == UpperCase(CardSectionName(ifc.IfcNumber(), modul.Adresse))
+          ? std::string()
+          : " aus [" + result.Section + "]";
   if (CompareSettings(type, wanted, type.FromImage(modul)).empty())
     return finish(csRestored, "wiederhergestellt" + from + ": schon gleich, nichts geschrieben");
 

@@ -86,7 +86,8 @@ class TCardConfigRun : public std::enable_shared_from_this<TCardConfigRun> {
   bool CompareWithImage = false;
   // Before each card: its number k of n and its label.
   std::function<void(int k, int n, const std::string& label)> OnProgress;
-  // After each card.
+  // After each card, with what was done to it so far: a backup's cards are saved only with the
+  // file at the end of the run, so Results() has the last word.
   std::function<void(const TCardResult& result)> OnCardDone;
   // The time a backup notes; local time, "yyyy-MM-dd HH:mm:ss".
   std::function<std::string()> Now;

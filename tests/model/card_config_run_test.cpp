@@ -345,6 +345,7 @@ TEST_F(CardConfigRunTest, ReplacementCardTakesTheOldCardsSection) {
   auto compare = Make(caCompare, {Job(0x33, "IFC0_$32")});
   ASSERT_EQ(compare->Run(), TCardConfigRun::rrDone);
   EXPECT_EQ(compare->Results()[0].Differences.size(), 9u);  // 5 + 2 flag bits, 2 times
+  EXPECT_EQ(compare->Results()[0].Text, "9 Unterschiede (mit [IFC0_$32])");
 
   auto restore = Make(caRestore, {Job(0x33, "IFC0_$32")});
   ASSERT_EQ(restore->Run(), TCardConfigRun::rrDone);
