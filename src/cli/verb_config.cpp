@@ -124,15 +124,16 @@ int RunConfig(const QStringList& arguments) {
   }
 
   std::shared_ptr<TCardConfigRun> run = TCardConfigRun::Create(action, jobs, file);
-  run->OnCardDone = [](const TCardResult& result) {
-    PrintLine(result.Line());
-    for (const TSettingDifference& difference : result.Differences)
-      PrintLine(result.DifferenceLine(difference));
-  };
   const TCardConfigRun::TResult result = run->Run();
   for (TRS485IFC* ifc : interfaces)
     ifc->SetActive(false);
   if (result == TCardConfigRun::rrFileError && run->Results().empty()) return ecFailed;
+  // Printed once the run is over: a backup's cards count as saved only once the file is written.
+  for (const TCardResult& card : run->Results()) {
+    PrintLine(card.Line());
+    for (const TSettingDifference& difference : card.Differences)
+      PrintLine(card.DifferenceLine(difference));
+  }
   PrintLine(run->Summary());
   return result == TCardConfigRun::rrDone && run->AllSucceeded() ? ecOk : ecFailed;
 }

@@ -31,6 +31,7 @@ class QToolBar;
 class QToolButton;
 class QTreeWidget;
 class QTreeWidgetItem;
+class TCardConfigController;
 class TRS485IFC;
 class TfrmHilfe;
 class TfrmModulBase;
@@ -112,6 +113,9 @@ class TfrmVelmoraConfig : public QMainWindow {
   QAction* mnuModulEntfernen1;
   QAction* mnuModulAdd;
   QAction* mnuHilfe1;
+  QAction* mnuKonfigSichern;
+  QAction* mnuKonfigVergleichen;
+  QAction* mnuKonfigWiederherstellen;
   QAction* Ueber1;
   QAction* tbtnExit;
   QAction* tbtnLoadFromFile;
@@ -147,6 +151,8 @@ class TfrmVelmoraConfig : public QMainWindow {
   QSplitter* Splitter1;
   QSplitter* Splitter2;
   QLabel* StatusPanel[3];
+  // Backing up, comparing and restoring the cards' settings; a child of the window.
+  TCardConfigController* CardConfig;
 
   // Handlers, public so that tests can drive them as the user would.
   void tbtnLoadFromFileClick();

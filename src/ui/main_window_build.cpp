@@ -23,6 +23,7 @@
 #include <QVBoxLayout>
 
 #include "bus/bus_interface.h"
+#include "ui/card_config_controller.h"
 #include "ui/main_icons.h"
 #include "ui/main_window_internal.h"
 
@@ -98,6 +99,13 @@ void TfrmVelmoraConfig::BuildMenus() {
   mnuHilfe1 = action("mnuHilfe1", "Hilfe", [this] { mnuHilfe1Click(); });
   mnuHilfe1->setShortcut(QKeySequence::HelpContents);
   Ueber1 = action("Ueber1", "Über...", [this] { Ueber1Click(); });
+  CardConfig = new TCardConfigController(this);
+  mnuKonfigSichern =
+      action("mnuKonfigSichern", "Konfiguration sichern…", [this] { CardConfig->Start(caBackup); });
+  mnuKonfigVergleichen = action("mnuKonfigVergleichen", "Konfiguration vergleichen…",
+                                [this] { CardConfig->Start(caCompare); });
+  mnuKonfigWiederherstellen = action("mnuKonfigWiederherstellen", "Konfiguration wiederherstellen…",
+                                     [this] { CardConfig->Start(caRestore); });
 
   QMenu* datei = menuBar()->addMenu("Datei");
   datei->setObjectName("mnuDatei1");
@@ -111,6 +119,10 @@ void TfrmVelmoraConfig::BuildMenus() {
   module->addAction(ModuleSuchen1);
   module->addAction(mnuModulEntfernen1);
   module->addAction(mnuModulAdd);
+  module->addSeparator();
+  module->addAction(mnuKonfigSichern);
+  module->addAction(mnuKonfigVergleichen);
+  module->addAction(mnuKonfigWiederherstellen);
   QMenu* info = menuBar()->addMenu("Info");
   info->setObjectName("mnuInfo1");
   info->addAction(mnuHilfe1);
