@@ -7,6 +7,7 @@
 #include "bus/bus_interface.h"
 #include "model/moduls_list.h"
 #include "modules/base_modul.h"
+#include "support/conversions.h"
 #include "support/message_sink.h"
 #include "support/paths.h"
 #include "ui/card_config_table.h"
@@ -69,6 +70,12 @@ void TCardConfigController::Start(TCardConfigAction action) {
     jobs = CardJobsOfModel(FWindow->ModulsList());
   }
   const char* caption = CardConfigCaption(action);
+  if (!choice->WithImage && Trim(choice->File).empty()) {
+    const std::string text = std::string(caption) + ": keine Sicherungsdatei angegeben. ";
+    FWindow->StatusPanel[1]->setText(Q(text));
+    ReportMessage(text, 1);
+    return;
+  }
   if (jobs.empty()) {
     const std::string text = std::string(caption) + ": keine Karten ausgewählt. ";
     FWindow->StatusPanel[1]->setText(Q(text));

@@ -251,6 +251,27 @@ class CardConfigWindowTest : public QObject {
     QVERIFY(!TWorkflowGuard::AnyBusy());
   }
 
+  void ClosingTheWindowDuringARunStopsIt() {
+    auto w = MakeWindow();
+    Choose(*w, TCardConfigChoice::scModel);
+    w->mnuKonfigSichern->trigger();
+    Bus->CardAs<TSimMXB01>(0x1E).SetPulseTimeMs(10);
+    w->CardConfig->OnRunCreated = [&w](TCardConfigRun& run) {
+      auto shown = run.OnProgress;
+      run.OnProgress = [&w, shown](int k, int n, const std::string& label) {
+        shown(k, n, label);
+        // The user closes the window while the second card is read.
+        if (k == 2) QTimer::singleShot(0, w.get(), [&w] { w->close(); });
+      };
+    };
+    w->mnuKonfigWiederherstellen->trigger();
+    QCOMPARE(Bus->CardAs<TSimMXB01>(0x1E).PulseTimeMs(), 250);  // the first card was done
+    QCOMPARE(w->ModulsList().Count(), 0);
+    QVERIFY(!w->CardConfig->Running());
+    QVERIFY(!TWorkflowGuard::AnyBusy());
+    w.reset();
+  }
+
   void DialogListsTheSectionsOfTheCardsClass() {
     const std::string name = Dir->path().toStdString() + "/k.ini";
     TCardConfigFile file;
