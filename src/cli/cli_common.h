@@ -37,3 +37,5 @@ std::optional<std::string> ReadPortOptions(const QCommandLineParser& parser, TPo
 
 std::string ToStd(const QString& text);
 void PrintLine(const std::string& text);
+// kavorctl's own message (a summary, what was not sent) as one line on standard error.
+void PrintError(const std::string& text);
