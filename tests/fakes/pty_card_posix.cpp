@@ -30,6 +30,9 @@ void TPtyCard::Start() {
     FMaster = -1;
     return;
   }
+  // A program the test starts must not inherit the master end: it would keep the device alive
+  // when the card hangs up.
+  fcntl(FMaster, F_SETFD, FD_CLOEXEC);
   FSlavePath = ptsname(FMaster);
   // Raw mode on the line, so that CR and the 0xA7 prefix pass unchanged.
   const int slave = open(FSlavePath.c_str(), O_RDWR | O_NOCTTY);
@@ -44,6 +47,8 @@ void TPtyCard::Start() {
   if (pipe(pipeFds) == 0) {
     FWakeRead = pipeFds[0];
     FWakeWrite = pipeFds[1];
+    fcntl(FWakeRead, F_SETFD, FD_CLOEXEC);
+    fcntl(FWakeWrite, F_SETFD, FD_CLOEXEC);
   }
   FThread = std::thread([this] { Serve(); });
 }
