@@ -7,6 +7,7 @@
 #include <cstdio>
 
 #include "bench/bench_common.h"
+#include "bench/big_model.h"
 #include "bus/bus_interface.h"
 #include "model/model_project.h"
 #include "model/moduls_list.h"
@@ -81,17 +82,8 @@ int main(int argc, char** argv) {
   QTemporaryDir dir;
   const std::string file = dir.path().toStdString() + "/gross.INI";
 
-  static const char* const kClasses[] = {"TMXB01", "TMXB02", "THDX01", "TIFCPorts", "TRS485Dummy"};
   TModulsList model;
-  for (int i = 0; i < 16; ++i) {
-    TRS485IFC* ifc = model.AddIFC("TSer485BusIFC")->IFC;
-    ifc->SetPort("COM" + std::to_string(i + 1));
-    for (int a = 0; a < 255; ++a) {
-      TModulsItem* item = model.AddModul(kClasses[a % 5], ifc, a);
-      item->Modul->Bezeichnung = "Weiche " + std::to_string(i * 255 + a);
-      item->Modul->Hinweis = "Bahnhof Süd, Gleis " + std::to_string(a % 12);
-    }
-  }
+  BuildBigModel(model);
 
   std::vector<double> saves, loads;
   int loadedModules = 0;

@@ -3,6 +3,10 @@
 #   tools/kavor.sh run      build and start the program
 #   tools/kavor.sh test     build and run the whole test suite
 #   tools/kavor.sh test asan|tsan   the same under a sanitizer preset
+#   tools/kavor.sh package  build the Debian package kavorconfig_<version>_<arch>.deb here and
+#                           check it with lintian
+#   tools/kavor.sh package-test   install that package, try the installed programs, remove it
+#                           (root only: it changes the machine)
 #   tools/kavor.sh deps     only install the packages
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -11,6 +15,8 @@ BUILD_PACKAGES=(g++ cmake ninja-build pkg-config qt6-base-dev qt6-serialport-dev
                 fonts-dejavu-core)
 TEST_PACKAGES=(xvfb xauth)
 FUZZ_PACKAGES=(clang libclang-rt-14-dev)
+# CPack's Debian generator asks dpkg-shlibdeps (dpkg-dev) and file for the dependencies.
+PACKAGE_PACKAGES=(dpkg-dev file lintian desktop-file-utils)
 
 install_missing() {
   local missing=()
@@ -50,6 +56,23 @@ case "${1:-}" in
     echo "== kavorctl scan --port SIM --timeout 30"
     exec build/default/src/cli/kavorctl scan --port SIM --timeout 30 2>/dev/null
     ;;
+  package)
+    install_missing "${BUILD_PACKAGES[@]}" "${PACKAGE_PACKAGES[@]}"
+    build default
+    rm -f kavorconfig_*.deb
+    rm -rf build/default/package
+    cpack --config build/default/CPackConfig.cmake -G DEB -B "$PWD/build/default/package"
+    cp build/default/package/kavorconfig_*.deb .
+    deb=$(ls kavorconfig_*.deb)
+    echo "== lintian $deb"
+    # Errors fail the build; warnings and notes are shown. Lintian may be run as root here (CI).
+    lintian --fail-on error --display-info --allow-root "$deb"
+    echo "Built $deb: install it with  sudo apt install ./$deb"
+    ;;
+  package-test)
+    install_missing "${PACKAGE_PACKAGES[@]}" "${TEST_PACKAGES[@]}"
+    bash tools/package_test.sh
+    ;;
   test)
     install_missing "${BUILD_PACKAGES[@]}" "${TEST_PACKAGES[@]}"
     preset="${2:-default}"
@@ -57,7 +80,7 @@ case "${1:-}" in
     ctest --preset "$preset"
     ;;
   *)
-    echo "usage: $0 run|test [preset]|deps|fuzzdeps" >&2
+    echo "usage: $0 run|test [preset]|package|package-test|deps|fuzzdeps" >&2
     exit 2
     ;;
 esac

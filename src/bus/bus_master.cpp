@@ -9,10 +9,6 @@
 
 namespace {
 
-// Every 30th command is preceded by 0xA7 CR, which brings a card that lost track of the line
-// back to the start of a command.
-const std::string kResyncPrefix = std::string("\xA7", 1) + "\r";
-constexpr int32_t kCommandsPerResync = 30;
 constexpr int64_t kCyclePauseUs = 2000;
 
 }  // namespace
@@ -28,9 +24,11 @@ TSer485BusMaster::~TSer485BusMaster() {
   FPollList.clear();
 }
 
-uint32_t TSer485BusMaster::TransmitTimeMs(std::size_t length, uint32_t baud) {
+uint32_t TSer485BusMaster::TransmitWaitUs(std::size_t length, uint32_t baud) {
   if (baud == 0) baud = 9600;
-  return static_cast<uint32_t>((static_cast<uint64_t>(length) + 1) * 10 * 1000 / baud);
+  // The characters, the terminator and one character of margin, 10 bits each.
+  const uint64_t bits = (static_cast<uint64_t>(length) + 2) * 10 * 1'000'000;
+  return static_cast<uint32_t>((bits + baud - 1) / baud);
 }
 
 void TSer485BusMaster::SetPollPriority(uint32_t n) {
@@ -40,6 +38,11 @@ void TSer485BusMaster::SetPollPriority(uint32_t n) {
 void TSer485BusMaster::SetOnReceived(std::function<void(const std::string&)> observer) {
   FHasReceivedObserver.store(static_cast<bool>(observer));
   FOnReceived = std::move(observer);
+}
+
+void TSer485BusMaster::SetOnDropped(std::function<void(const TDroppedInput&)> observer) {
+  FHasDroppedObserver.store(static_cast<bool>(observer));
+  FOnDropped = std::move(observer);
 }
 
 void TSer485BusMaster::SetEnabled(bool on) {
@@ -216,6 +219,16 @@ uint32_t TSer485BusMaster::PollCountdown() const {
   return FPollCountdown;
 }
 
+uint64_t TSer485BusMaster::LastQueuedSerial() const {
+  std::lock_guard<std::mutex> lock(FMutex);
+  return FNextSerial - 1;
+}
+
+uint64_t TSer485BusMaster::OldestWaitingSerial() const {
+  std::lock_guard<std::mutex> lock(FMutex);
+  return FCommandQueue.empty() ? 0 : FCommandQueue.front().Serial;
+}
+
 bool TSer485BusMaster::WaitQueueEmpty(std::chrono::milliseconds timeout) {
   return MainThread().WaitUntil([this] { return QueueCount() == 0 || !Active(); }, timeout) &&
          QueueCount() == 0;
@@ -272,7 +285,7 @@ void TSer485BusMaster::AdvanceIdleCycles(uint64_t cycles) {
 }
 
 void TSer485BusMaster::ThreadBody() {
-  FResyncCounter = kCommandsPerResync;
+  FResyncCounter = CommandsPerResync;
   std::unique_lock<std::mutex> lock(FMutex);
   for (;;) {
     if (FRequest) {
@@ -345,137 +358,4 @@ void TSer485BusMaster::ThreadBody() {
   FWake.notify_all();
   lock.unlock();
   MainThread().Notify();
-}
-
-TSer485BusMaster::TWaitEnd TSer485BusMaster::WaitWhileActive(int64_t us) {
-  std::unique_lock<std::mutex> lock(FMutex);
-  const bool stopped = FClock.WaitUntil(FWake, lock, FClock.NowUs() + us,
-                                        [this] { return !FActive.load() || FTerminate; });
-  return stopped ? TWaitEnd::Abandon : TWaitEnd::Elapsed;
-}
-
-void TSer485BusMaster::CollectPieces() {
-  std::string piece;
-  while (FComPort.NextPiece(piece)) {
-    FAnswerBuffer += piece;
-    if (FHasReceivedObserver.load()) {
-      std::weak_ptr<int> alive = FAlive;
-      MainThread().Post([this, alive, piece] {
-        if (!alive.expired() && FOnReceived) FOnReceived(piece);
-      });
-    }
-  }
-}
-
-void TSer485BusMaster::ConnectionLost(const std::string& error) {
-  const bool wasActive = FActive.exchange(false);
-  FComPort.Close();
-  if (!wasActive) return;
-  ReportMessage("ComPort " + FComPort.OpenPort() + " ist nicht mehr verfügbar" +
-                (error.empty() ? std::string() : " (" + error + ")") +
-                ", die Verbindung wurde getrennt. ");
-  std::weak_ptr<int> alive = FAlive;
-  MainThread().Post([this, alive] {
-    if (!alive.expired() && OnConnectionLost) OnConnectionLost();
-  });
-}
-
-void TSer485BusMaster::RunCycle() {
-  uint64_t serial = 0;
-  std::string text;
-  TAnswerHandler handler;
-  {
-    std::lock_guard<std::mutex> lock(FMutex);
-    if (!FActive.load()) return;
-    ++FCycleCount;
-    TBusCommand* current = nullptr;
-    if (!FCommandQueue.empty()) {
-      current = FCommandQueue.front().Command.get();
-      serial = FCommandQueue.front().Serial;
-    }
-    if (FPollCountdown > 0) --FPollCountdown;
-    if (FPollCountdown == 0) {
-      if (!FPollList.empty()) {
-        TBusCommand* entry = FPollList.front();
-        FPollList.pop_front();
-        FPollList.push_back(entry);
-        if (entry->Enabled) {
-          current = entry;
-          serial = 0;
-        }
-      }
-      FPollCountdown = std::max<uint32_t>(FPollPriority.load(), 1);
-    }
-    if (!current) return;
-    text = current->Text;
-    handler = current->AnswerHandler;
-  }
-  // A standing command with an empty text is never sent (one-shots cannot be empty).
-  if (text.empty()) return;
-
-  std::string sent = text;
-  if (--FResyncCounter < 1) {
-    sent = kResyncPrefix + text;
-    FResyncCounter = kCommandsPerResync;
-  }
-  try {
-    const uint32_t baud = FComPort.Baud();
-    FComPort.SetDTR(false);
-    if (WaitWhileActive(static_cast<int64_t>(FPreSendDelay.load()) * 1000) == TWaitEnd::Abandon)
-      return;
-    const uint32_t transmitMs = TransmitTimeMs(sent.size(), baud);
-    // Whatever arrived between two exchanges is dropped with the old answer.
-    FComPort.Receive(0);
-    CollectPieces();
-    FAnswerBuffer.clear();
-    if (!FComPort.WriteString(sent + "\r")) {
-      ConnectionLost(FComPort.Error());
-      return;
-    }
-    if (WaitWhileActive(static_cast<int64_t>(transmitMs) * 1000) == TWaitEnd::Abandon) return;
-    FComPort.SetDTR(true);
-
-    const int64_t deadline = FClock.NowUs() + static_cast<int64_t>(FTimeout.load()) * 1000;
-    while (FAnswerBuffer.find('\r') == std::string::npos) {
-      if (!FActive.load()) return;
-      const int64_t left = deadline - FClock.NowUs();
-      if (left <= 0) break;
-      const TReadResult result = FComPort.Receive(left);
-      if (result.Status == TReadStatus::Lost) {
-        ConnectionLost(result.Error);
-        return;
-      }
-      CollectPieces();
-    }
-    if (FAnswerBuffer.find('\r') == std::string::npos)
-      ReportMessage("TimeOut, Modul antwortet nicht! \"" + sent + "\" ", 1);
-
-    if (handler) {
-      const std::string answer = FAnswerBuffer;
-      const std::optional<std::string> error = MainThread().InvokeAndWait([&] {
-        FRunningHandler = true;
-        try {
-          handler(text, answer);
-        } catch (...) {
-          FRunningHandler = false;
-          throw;
-        }
-        FRunningHandler = false;
-      });
-      if (error) ReportMessage(*error, 1);
-    }
-    // The exchange is over, also when the handler failed: sending it again would only fail again
-    // and hold up every later command.
-    if (serial != 0) {
-      {
-        std::lock_guard<std::mutex> lock(FMutex);
-        if (!FCommandQueue.empty() && FCommandQueue.front().Serial == serial)
-          FCommandQueue.pop_front();
-      }
-      // Someone in the main thread may be waiting for the queue to run empty.
-      MainThread().Notify();
-    }
-  } catch (const std::exception& e) {
-    ReportMessage(e.what(), 1);
-  }
 }

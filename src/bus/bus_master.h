@@ -22,6 +22,17 @@
 class QThread;
 class TRS485IFC;
 
+// Received text the bus master threw away instead of handing it out as an answer.
+struct TDroppedInput {
+  enum TWhen {
+    BeforeSend,   // what the line held before a command was written (late answers, noise)
+    AfterAnswer,  // complete lines that came with an answer, after the first one
+  };
+  TWhen When = BeforeSend;
+  std::string Command;  // the command about to be written, or the one that was answered
+  std::string Text;     // the bytes as received
+};
+
 class TSer485BusMaster {
  public:
   explicit TSer485BusMaster(TRS485IFC* busInterface = nullptr, TClock* clock = nullptr);
@@ -51,6 +62,9 @@ class TSer485BusMaster {
 
   // Observer of every received piece of text, called in the main thread.
   void SetOnReceived(std::function<void(const std::string& text)> observer);
+  // Observer of received text that was dropped (each drop is also one line in the log), called
+  // in the main thread.
+  void SetOnDropped(std::function<void(const TDroppedInput& dropped)> observer);
   // Called in the main thread when the bus thread dropped the connection by itself (the port
   // vanished), so that windows can show the new state.
   std::function<void()> OnConnectionLost;
@@ -78,6 +92,11 @@ class TSer485BusMaster {
   std::size_t PollCount() const;
   uint64_t CycleCount() const { return FCycleCount.load(); }
   uint32_t PollCountdown() const;
+  // One-shot commands are numbered from 1 in the order they were queued. The number of the last
+  // one queued (0: none yet), and of the oldest one still waiting or in its exchange (0: the
+  // queue is empty). After a lost connection the second tells which were never sent.
+  uint64_t LastQueuedSerial() const;
+  uint64_t OldestWaitingSerial() const;
   // Main thread: waits, serving handed-over work, until the one-shot queue is empty (every
   // queued command answered or timed out and its handler run) or the time-out passed.
   bool WaitQueueEmpty(std::chrono::milliseconds timeout);
@@ -85,21 +104,49 @@ class TSer485BusMaster {
   // Stops the bus thread for good (the destructor does this too). Main thread.
   void Terminate() { StopThread(); }
 
-  // Time the line needs for `length` characters plus the terminator, in whole ms (10 bits a
-  // character).
-  static uint32_t TransmitTimeMs(std::size_t length, uint32_t baud);
+  // How long to wait after writing `length` characters plus the terminator before the line may
+  // be switched to receive: their time on the line (10 bits a character) and one character more
+  // as margin, in µs rounded up. An adapter whose driver follows DTR would otherwise cut off the
+  // end of the terminator.
+  static uint32_t TransmitWaitUs(std::size_t length, uint32_t baud);
 
   static constexpr const char* ClassName = "TSer485BusMaster";
+  // Every this many commands one carries the resynchronisation prefix 0xA7 CR.
+  static constexpr int32_t CommandsPerResync = 30;
 
  private:
   enum class TWaitEnd { Elapsed, Abandon };
+  enum class TAnswerEnd { Answered, TimedOut, Abandon };
+
+  // One exchange in progress; bus thread only.
+  struct TExchange {
+    uint64_t Serial = 0;  // the one-shot's number; 0 for a poll
+    std::string Text;     // the command's own text
+    std::string Sent;     // as written, with the resynchronisation prefix if it carries one
+    TAnswerHandler Handler;
+    std::string Answer;  // the answer line with its CR LF; empty after a time-out
+  };
 
   void ThreadBody();
-  void RunCycle();
   bool HasWorkLocked() const;
   void AdvanceIdleCycles(uint64_t cycles);
+
+  // The steps of one cycle (bus_exchange.cpp), in the order they run.
+  void RunCycle();
+  bool PickCommand(TExchange& exchange);
+  void AddResyncPrefix(TExchange& exchange);
+  bool SwitchToTransmit();
+  bool DropLeftovers(const TExchange& exchange);
+  bool WriteCommand(const TExchange& exchange);
+  bool SwitchToReceive(const TExchange& exchange);
+  TAnswerEnd WaitForAnswer(TExchange& exchange);
+  void DropFurtherLines(const TExchange& exchange);
+  void HandAnswer(const TExchange& exchange);
+  void FinishOneShot(const TExchange& exchange);
+
   TWaitEnd WaitWhileActive(int64_t us);
-  void CollectPieces();
+  bool TakePiece(std::string& piece);
+  void ReportDropped(TDroppedInput dropped);
   void ConnectionLost(const std::string& error);
   void RunInBusThread(const std::function<void()>& request);
   void EnsureThread();
@@ -129,6 +176,8 @@ class TSer485BusMaster {
   uint64_t FNextSerial = 1;
   std::deque<TBusCommand*> FPollList;
   uint32_t FPollCountdown = 0;
+  // With PollPriority 1: the last cycle sent a poll, so waiting one-shots have the next one.
+  bool FOneShotsTurn = false;
   std::function<void()> FRequest;
   bool FRequestDone = false;
   std::string FRequestError;
@@ -138,12 +187,13 @@ class TSer485BusMaster {
 
   // Bus thread only.
   int32_t FResyncCounter = 30;
-  std::string FAnswerBuffer;
 
   // Main thread only.
   bool FRunningHandler = false;  // inside one of this master's answer handlers
   std::function<void(const std::string&)> FOnReceived;
   std::atomic<bool> FHasReceivedObserver{false};
+  std::function<void(const TDroppedInput&)> FOnDropped;
+  std::atomic<bool> FHasDroppedObserver{false};
   std::unique_ptr<QThread> FThread;
   std::shared_ptr<int> FAlive = std::make_shared<int>(0);
 };

@@ -45,10 +45,12 @@ void TComPort::Open() {
   }
   std::unique_ptr<TSerialLine> line = creator ? creator() : CreateSerialLine(port);
   if (!line) throw EComError("TCOMPORT : cannot open " + port + "\r" + "kein Treiber");
-  line->Open(port, FBaud.load());
+  const uint32_t baud = FBaud.load();
+  line->Open(port, baud);
   line->SetDTR(false);
   FSplitter.Clear();
   FOpenPort = port;
+  FOpenBaud = baud;
   FLine = std::move(line);
   {
     std::lock_guard<std::mutex> lock(FInterruptMutex);
@@ -81,6 +83,18 @@ TReadResult TComPort::Receive(int64_t maxWaitUs) {
   if (!FConnected || !FLine) return TReadResult{};
   TReadResult result = FLine->Read(maxWaitUs);
   if (result.Status == TReadStatus::Data) FSplitter.Append(result.Bytes);
+  return result;
+}
+
+TReadResult TComPort::ReceiveNow() {
+  // A line that keeps talking must not hold the bus thread here: take what is there now and a
+  // little more, the rest waits for the next look.
+  constexpr int kMaxReads = 16;
+  TReadResult result;
+  for (int i = 0; i < kMaxReads; ++i) {
+    result = Receive(0);
+    if (result.Status != TReadStatus::Data) break;
+  }
   return result;
 }
 

@@ -8,6 +8,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "bus/serial_factory.h"
@@ -27,6 +28,8 @@ class TLineSplitter {
   bool NextPiece(std::string& piece);
   const std::string& Pending() const { return FBuffer; }
   void Clear() { FBuffer.clear(); }
+  // Takes whatever is buffered, complete pieces and a partial one alike.
+  std::string TakeAll() { return std::exchange(FBuffer, std::string()); }
 
  private:
   std::string FTerminator;
@@ -58,16 +61,23 @@ class TComPort {
   void Open();
   void Close();
   bool Connected() const { return FConnected.load(); }
-  // The port name and baud rate of the open line.
+  // The port name and baud rate of the open line. Bus thread.
   std::string OpenPort() const { return FOpenPort; }
+  uint32_t OpenBaud() const { return FOpenBaud; }
 
   void SetDTR(bool on);
   // Starts sending; false when the device is gone.
   bool WriteString(const std::string& text);
   // Reads what arrives within `maxWaitUs` into the terminator buffer.
   TReadResult Receive(int64_t maxWaitUs);
+  // Reads, without waiting, everything the line holds at this moment into the terminator
+  // buffer. Status Lost when the device is gone.
+  TReadResult ReceiveNow();
   // The next whole piece received, or false.
   bool NextPiece(std::string& piece) { return FSplitter.NextPiece(piece); }
+  // Takes the received text that is still buffered (a line without its terminator, and whole
+  // pieces not taken yet).
+  std::string TakeBuffered() { return FSplitter.TakeAll(); }
   // Any thread: ends a Receive in progress.
   void Interrupt();
   std::string Error() const;
@@ -83,5 +93,6 @@ class TComPort {
   TSerialLine* FLineForInterrupt = nullptr;
   std::atomic<bool> FConnected{false};
   std::string FOpenPort;
+  uint32_t FOpenBaud = 9600;
   TLineSplitter FSplitter;
 };

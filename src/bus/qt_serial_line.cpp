@@ -1,6 +1,7 @@
 #include "bus/qt_serial_line.h"
 
 #include <QElapsedTimer>
+#include <algorithm>
 
 namespace {
 
@@ -99,7 +100,7 @@ TReadResult TQtSerialLine::Read(int64_t maxWaitUs) {
   }
   QElapsedTimer timer;
   timer.start();
-  const int64_t maxWaitMs = (maxWaitUs + 999) / 1000;
+  const int64_t maxWaitMs = (std::max<int64_t>(maxWaitUs, 0) + 999) / 1000;
   for (;;) {
     if (FInterrupted.exchange(false)) {
       result.Status = TReadStatus::Interrupted;
@@ -111,15 +112,14 @@ TReadResult TQtSerialLine::Read(int64_t maxWaitUs) {
       result.Bytes.assign(bytes.constData(), static_cast<std::size_t>(bytes.size()));
       return result;
     }
-    const int64_t left = maxWaitMs - timer.elapsed();
-    if (left <= 0) {
-      result.Status = TReadStatus::Timeout;
-      return result;
-    }
+    // Even without time left, one look at the driver: without an event loop in this thread,
+    // what the operating system already holds reaches Qt's buffer only through a wait.
+    const int64_t left = std::max<int64_t>(maxWaitMs - timer.elapsed(), 0);
     const bool ready =
         FPort->waitForReadyRead(static_cast<int>(std::min<int64_t>(left, kWaitSliceMs)));
+    if (ready && FPort->bytesAvailable() > 0) continue;
     // A hung-up device looks ready forever but delivers nothing: look at it on every empty turn.
-    if ((!ready || FPort->bytesAvailable() == 0) && CheckLost()) {
+    if (CheckLost()) {
       result.Status = TReadStatus::Lost;
       result.Error = FError;
       return result;
@@ -127,6 +127,10 @@ TReadResult TQtSerialLine::Read(int64_t maxWaitUs) {
     if (!FPort->isOpen()) {
       result.Status = TReadStatus::Lost;
       result.Error = FError.empty() ? FPort->errorString().toStdString() : FError;
+      return result;
+    }
+    if (left <= 0) {
+      result.Status = TReadStatus::Timeout;
       return result;
     }
   }

@@ -41,7 +41,9 @@ class TSerialLine {
   virtual bool Write(const std::string& bytes) = 0;
   // Sets or clears DTR. A device that cannot drive DTR ignores it.
   virtual void SetDTR(bool on) = 0;
-  // Waits at most `maxWaitUs` for received bytes and returns as soon as some are there.
+  // Waits at most `maxWaitUs` for received bytes and returns as soon as some are there. With no
+  // time to wait it still returns what the device holds at this moment, the operating system's
+  // input queue included.
   virtual TReadResult Read(int64_t maxWaitUs) = 0;
   // Any thread: the Read in progress, or else the next one, returns Interrupted at once.
   virtual void Interrupt() = 0;

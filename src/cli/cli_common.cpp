@@ -113,3 +113,9 @@ void PrintLine(const std::string& text) {
   std::fputc('\n', stdout);
   std::fflush(stdout);
 }
+
+void PrintError(const std::string& text) {
+  std::fflush(stdout);
+  std::fprintf(stderr, "%s\n", text.c_str());
+  std::fflush(stderr);
+}

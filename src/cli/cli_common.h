@@ -44,3 +44,5 @@ bool LoadModelFileTellingStops(TModulsList& list, const std::string& file, TMode
 
 std::string ToStd(const QString& text);
 void PrintLine(const std::string& text);
+// kavorctl's own message (a summary, what was not sent) as one line on standard error.
+void PrintError(const std::string& text);

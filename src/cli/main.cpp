@@ -9,6 +9,7 @@
 #include "cli/cli_common.h"
 #include "cli/verbs.h"
 #include "support/main_thread.h"
+#include "support/version.h"
 
 namespace {
 
@@ -23,8 +24,9 @@ const char* const kUsage =
     "  model     show the tree of a model file, or save it under another name\n"
     "  scan      search an interface for its cards\n"
     "  address   change the bus address of a card\n"
+    "  config    back up, compare or restore the settings the cards keep\n"
     "\n"
-    "'kavorctl <verb> --help' describes a verb.\n";
+    "'kavorctl <verb> --help' describes a verb; 'kavorctl --version' prints the version.\n";
 
 }  // namespace
 
@@ -47,10 +49,14 @@ int main(int argc, char** argv) {
   arguments[0] = "kavorctl " + verb;
   using TVerb = int (*)(const QStringList&);
   const std::map<QString, TVerb> verbs = {
-      {"ports", RunPorts}, {"send", RunSend}, {"sim", RunSim},        {"exec", RunExec},
-      {"model", RunModel}, {"scan", RunScan}, {"address", RunAddress}};
+      {"ports", RunPorts}, {"send", RunSend}, {"sim", RunSim},         {"exec", RunExec},
+      {"model", RunModel}, {"scan", RunScan}, {"address", RunAddress}, {"config", RunConfig}};
   if (verb == "--help" || verb == "-h" || verb == "help") {
     std::fputs(kUsage, stdout);
+    return ecOk;
+  }
+  if (verb == "--version") {
+    PrintLine(VersionLine("kavorctl"));
     return ecOk;
   }
   const auto it = verbs.find(verb);

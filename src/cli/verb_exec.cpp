@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "bus/bus_interface.h"
+#include "bus/bus_master.h"
 #include "cli/cli_common.h"
 #include "cli/verbs.h"
 #include "model/model_project.h"
@@ -39,7 +40,7 @@ std::string WithoutCarriageReturns(const std::string& text) {
 }
 
 // Waits until the interface has sent everything queued and its answers were handled. A queue
-// only ends after time-outs, so the limit grows with it.
+// only ends after time-outs, so the limit grows with it. Ends early when the port is lost.
 void WaitUntilSent(TRS485IFC& ifc) {
   if (!ifc.Active()) return;
   const auto limit =
@@ -47,14 +48,81 @@ void WaitUntilSent(TRS485IFC& ifc) {
   ifc.BusMaster().WaitQueueEmpty(limit);
 }
 
-// Connects the interface and makes its modules live, as loading a model in the main window does.
-bool Connect(TRS485IFC& ifc) {
-  if (ifc.Active()) return true;
-  ifc.SetActive(true);
-  if (!ifc.Active()) return false;
-  for (auto& module : ifc.Modules())
-    if (auto* modul = dynamic_cast<TBaseModul*>(module.get())) modul->SetAktiv(true);
-  return true;
+// The interfaces exec talks to and what their traffic showed: which were connected, which lost
+// their port, and how many reports were notes rather than failures.
+class TExecBus {
+ public:
+  // Connects the interface and makes its modules live, as loading a model in the main window
+  // does. False when the port cannot be opened (its message is on standard error already).
+  bool Connect(TRS485IFC& ifc) {
+    if (ifc.Active()) return true;
+    if (std::find(FConnected.begin(), FConnected.end(), &ifc) != FConnected.end())
+      return false;  // lost since: connecting again would hide that
+    MainThread().PumpPending();
+    const std::size_t before = ReportCount();
+    // Dropped stray text is logged, but no command failed by it.
+    ifc.BusMaster().SetOnDropped([this](const TDroppedInput&) { ++FNotes; });
+    ifc.SetActive(true);
+    if (!ifc.Active()) return false;
+    for (auto& module : ifc.Modules())
+      if (auto* modul = dynamic_cast<TBaseModul*>(module.get())) modul->SetAktiv(true);
+    FConnected.push_back(&ifc);
+    // What opening the port reports (an adapter's latency note) is no failure of a command.
+    MainThread().PumpPending();
+    FNotes += ReportCount() - before;
+    return true;
+  }
+
+  // An interface that was connected and has lost its port, or none.
+  TRS485IFC* Lost() const {
+    for (TRS485IFC* ifc : FConnected)
+      if (!ifc->Active()) return ifc;
+    return nullptr;
+  }
+
+  void WaitUntilAllSent() {
+    for (TRS485IFC* ifc : FConnected)
+      WaitUntilSent(*ifc);
+  }
+
+  // Stops every bus thread and delivers what they still had on their way, so that the reports
+  // and the notes are complete.
+  void Disconnect() {
+    for (TRS485IFC* ifc : FConnected)
+      ifc->SetActive(false);
+    MainThread().PumpPending();
+  }
+
+  std::size_t Notes() const { return FNotes; }
+
+ private:
+  std::vector<TRS485IFC*> FConnected;
+  std::size_t FNotes = 0;
+};
+
+// One command that ran: on which interface, and which one-shot numbers it queued there.
+struct TRanCommand {
+  TRS485IFC* Ifc = nullptr;
+  uint64_t FirstSerial = 0;  // numbers FirstSerial..LastSerial; none when LastSerial is smaller
+  uint64_t LastSerial = 0;
+  bool ActiveAfter = true;
+};
+
+// The first command whose bus lines the lost interface never sent, or `ran.size()`.
+std::size_t FirstNotSent(const std::vector<TRanCommand>& ran, TRS485IFC& lost) {
+  const uint64_t oldestWaiting = lost.BusMaster().OldestWaitingSerial();
+  for (std::size_t i = 0; i < ran.size(); ++i) {
+    if (ran[i].Ifc != &lost) continue;
+    if (!ran[i].ActiveAfter) return i;
+    if (oldestWaiting != 0 && ran[i].LastSerial >= ran[i].FirstSerial &&
+        ran[i].LastSerial >= oldestWaiting)
+      return i;
+  }
+  return ran.size();
+}
+
+std::string Plural(std::size_t n, const char* one, const char* many) {
+  return std::to_string(n) + " " + (n == 1 ? one : many);
 }
 
 }  // namespace
@@ -65,7 +133,9 @@ int RunExec(const QStringList& arguments) {
       "Runs text commands against cards and prints one line per command: its result (an\n"
       "empty line for an order). The cards come from --module options on one port, or from a\n"
       "model file. Queries (?...) see the cards' answers to everything sent before them.\n"
-      "Exit status 1 when a command reported an error.\n"
+      "Exit status 1 when a command reported an error, an answer timed out or could not be\n"
+      "read, or the port was lost (the commands not sent are named); a summary line goes to\n"
+      "standard error.\n"
       "Example: kavorctl exec --port SIM --module TMXB01@$1E '!Schalten(0,$1E,3,1)' "
       "'?Port(0,$1E,3)'");
   AddPortOptions(parser, false);
@@ -84,6 +154,7 @@ int RunExec(const QStringList& arguments) {
   if (commands.isEmpty() && !parser.isSet("props")) return UsageError(parser, "no COMMAND given");
 
   TModulsList list;
+  TExecBus bus;
   if (fromModel) {
     const std::string file = ToStd(parser.value("model"));
     if (!FileExists(file)) return UsageError(parser, "model file " + file + " not found");
@@ -116,34 +187,50 @@ int RunExec(const QStringList& arguments) {
                           "--module " + text + ": unknown class name or address already taken");
       item->Modul->SetPolling(true);
     }
-    if (!Connect(*ifc)) return ecUsage;  // the port's message is already on standard error
+    if (!bus.Connect(*ifc)) return ecUsage;  // the port's message is already on standard error
   }
+  MainThread().PumpPending();
+  // Reports from here on are failures, except those a command made itself (counted with the
+  // command) and the notes.
+  const std::size_t reportsAtStart = ReportCount();
+  std::size_t commandReports = 0;
 
   const TTextCommandRouter router([&list](int32_t number) { return list.IFCByNumber(number); });
-  bool failed = false;
+  std::size_t failedCommands = 0;
+  std::vector<TRanCommand> ran;
+  TRS485IFC* lost = nullptr;
   for (const QString& command : commands) {
     const std::string line = ToStd(command);
     std::string error;
     TBaseModul* target = router.FindTarget(line, error);
-    if (fromModel && target) {
-      auto* ifc = list.ItemOfModul(target) ? list.ItemOfModul(target)->IFC : nullptr;
-      if (ifc && !Connect(*ifc)) return ecUsage;
-    }
+    TModulsItem* item = target ? list.ItemOfModul(target) : nullptr;
+    TRS485IFC* ifc = item ? item->IFC : nullptr;
+    if (fromModel && ifc && !bus.Lost() && !bus.Connect(*ifc)) return ecUsage;
     const std::vector<std::string> entries = SplitTextCommand(line);
-    if (!entries[0].empty() && entries[0][0] == '?')
-      for (int i = 0; i < list.IFCCount(); ++i)
-        WaitUntilSent(*list.IFCByIndex(i));
+    if (!entries[0].empty() && entries[0][0] == '?') bus.WaitUntilAllSent();
+    if ((lost = bus.Lost())) break;
     MainThread().PumpPending();  // earlier reports, so they are not counted against this command
     const std::size_t reportsBefore = ReportCount();
+    TRanCommand done;
+    done.Ifc = ifc;
+    if (ifc) done.FirstSerial = ifc->BusMaster().LastQueuedSerial() + 1;
     bool found = false;
     const std::string result = router.Execute(line, &found);
-    if (!found || ReportCount() != reportsBefore) failed = true;
+    if (ifc) {
+      done.LastSerial = ifc->BusMaster().LastQueuedSerial();
+      done.ActiveAfter = ifc->Active();
+    }
+    ran.push_back(done);
+    commandReports += ReportCount() - reportsBefore;
+    if (!found || ReportCount() != reportsBefore) ++failedCommands;
     PrintLine(result);
   }
 
-  for (int i = 0; i < list.IFCCount(); ++i)
-    WaitUntilSent(*list.IFCByIndex(i));
-  if (parser.isSet("props")) {
+  if (!lost) {
+    bus.WaitUntilAllSent();
+    lost = bus.Lost();
+  }
+  if (parser.isSet("props") && !lost) {
     bool first = true;
     for (TBaseModul* modul : ModulesInTreeOrder(list)) {
       if (!first) PrintLine("");
@@ -151,8 +238,32 @@ int RunExec(const QStringList& arguments) {
       PrintLine(WithoutCarriageReturns(modul->GetPropertiesText()));
     }
   }
+  bus.Disconnect();
+  const std::size_t busErrors = ReportCount() - reportsAtStart - commandReports - bus.Notes();
+  std::size_t notSent = 0;
+  if (lost) {
+    const std::size_t first = FirstNotSent(ran, *lost);
+    std::string names;
+    for (std::size_t i = first; i < static_cast<std::size_t>(commands.size()); ++i)
+      names += " '" + ToStd(commands.at(static_cast<int>(i))) + "'";
+    notSent = static_cast<std::size_t>(commands.size()) - first;
+    PrintError("kavorctl exec: the connection to " + lost->Port() +
+               " was lost; not sent:" + (names.empty() ? " none" : names));
+  }
   list.RemoveAll();
-  return failed ? ecFailed : ecOk;
+  if (failedCommands == 0 && busErrors == 0 && !lost) return ecOk;
+  const std::string of = " of " + std::to_string(commands.size()) + " commands";
+  std::vector<std::string> parts;
+  if (failedCommands > 0) parts.push_back(std::to_string(failedCommands) + of + " failed");
+  if (lost) parts.push_back(std::to_string(notSent) + of + " not sent");
+  if (busErrors > 0)
+    parts.push_back(Plural(busErrors, "error", "errors") +
+                    " on the bus (time-outs, unreadable answers, a lost port; see above)");
+  std::string summary = "kavorctl exec: ";
+  for (std::size_t i = 0; i < parts.size(); ++i)
+    summary += (i > 0 ? "; " : "") + parts[i];
+  PrintError(summary);
+  return ecFailed;
 }
 
 int RunModel(const QStringList& arguments) {

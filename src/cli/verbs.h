@@ -10,3 +10,4 @@ int RunExec(const QStringList& arguments);
 int RunModel(const QStringList& arguments);
 int RunScan(const QStringList& arguments);
 int RunAddress(const QStringList& arguments);
+int RunConfig(const QStringList& arguments);

@@ -350,6 +350,18 @@ bool TIniFile::ValueExists(const std::string& section, const std::string& key) c
   return s && FindKey(*s, key);
 }
 
+std::vector<std::string> TIniFile::Keys(const std::string& section) const {
+  std::vector<std::string> keys;
+  if (const TSection* s = Find(section))
+    for (const TLine& line : s->Lines)
+      if (line.HasKey) keys.push_back(line.Key);
+  return keys;
+}
+
+void TIniFile::ClearSection(const std::string& section) {
+  FindOrAdd(section).Lines.clear();
+}
+
 void TIniFile::EraseSection(const std::string& section) {
   const auto it = FIndex.find(UpperCase(section));
   if (it == FIndex.end()) return;

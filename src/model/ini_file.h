@@ -27,7 +27,12 @@ class TIniFile {
   std::vector<std::string> Sections() const;
   bool SectionExists(const std::string& section) const;
   bool ValueExists(const std::string& section, const std::string& key) const;
+  // The keys of a section in file order (empty for a missing section).
+  std::vector<std::string> Keys(const std::string& section) const;
   void EraseSection(const std::string& section);
+  // Empties a section where it stands, so that rewriting it keeps the file's order; a missing
+  // one is added at the end.
+  void ClearSection(const std::string& section);
   // Erases every section whose upper-cased name starts with one of the upper-cased prefixes, in
   // one pass.
   void EraseSectionsStartingWith(const std::vector<std::string>& prefixes);

@@ -1,5 +1,6 @@
 #include "model/model_project.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QStandardPaths>
 #include <algorithm>
@@ -26,15 +27,21 @@ void WriteModellSection(TIniFile& ini, const std::string& name, const std::strin
 
 }  // namespace
 
+std::string DefaultModellDirFor(const std::string& programDir, const std::string& dataDir) {
+  const std::string besideProgram = IncludeTrailingBackslash(programDir) + "Modell1";
+  if (!IsInstalledProgramDir(programDir)) {
+    const QFileInfo programInfo(QString::fromStdString(programDir));
+    const QFileInfo modelInfo(QString::fromStdString(besideProgram));
+    if ((modelInfo.exists() && modelInfo.isDir() && modelInfo.isWritable()) ||
+        (!modelInfo.exists() && programInfo.isDir() && programInfo.isWritable()))
+      return besideProgram;
+  }
+  return IncludeTrailingBackslash(ExcludeTrailingBackslash(dataDir)) + "Modell1";
+}
+
 std::string DefaultModellDir() {
-  const std::string besideProgram = IncludeTrailingBackslash(ProgramDir()) + "Modell1";
-  const QFileInfo programDir(QString::fromStdString(ProgramDir()));
-  const QFileInfo modelDir(QString::fromStdString(besideProgram));
-  if ((modelDir.exists() && modelDir.isDir() && modelDir.isWritable()) ||
-      (!modelDir.exists() && programDir.isWritable()))
-    return besideProgram;
   const QString data = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
-  return IncludeTrailingBackslash(ExcludeTrailingBackslash(data.toStdString())) + "Modell1";
+  return DefaultModellDirFor(ProgramDir(), QDir::toNativeSeparators(data).toStdString());
 }
 
 void CreateModellFiles(const std::string& folderIn, const std::string& nameIn) {

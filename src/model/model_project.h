@@ -16,6 +16,9 @@ void CreateModellFiles(const std::string& folder, const std::string& name);
 // The default folder of the model "Modell1": beside the program file where that folder can be
 // written, else in the user's application data folder.
 std::string DefaultModellDir();
+// The same choice for a given program folder and data folder. An installed program's folder is
+// never used, even where it can be written.
+std::string DefaultModellDirFor(const std::string& programDir, const std::string& dataDir);
 
 // Reads "Caption" and "Description" of section "Modell", each defaulting to the header's value.
 void ReadModelHeader(const std::string& fileName, TModelHeader& header);

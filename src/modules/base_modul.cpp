@@ -185,13 +185,25 @@ std::string TBaseModul::TextCommandHelp() {
 }
 
 void TBaseModul::SendCommand(const std::string& text) {
-  if (!Aktiv) return;
+  if (!Aktiv && !FRoute) return;
   QueueCommand(text);
 }
 
 bool TBaseModul::QueueCommand(const std::string& text) {
+  if (FRoute) return (*FRoute)(text, AnswerHandler());
   if (!BusMaster) return false;
   return BusMaster->AddCommand(text, AnswerHandler());
+}
+
+void TBaseModul::RouteCommands(const TCommandRoute& route,
+                               const std::function<void()>& operations) {
+  struct TRestore {
+    const TCommandRoute*& Slot;
+    const TCommandRoute* Previous;
+    ~TRestore() { Slot = Previous; }
+  } restore{FRoute, FRoute};
+  FRoute = &route;
+  operations();
 }
 
 void TBaseModul::ReportTextCommandError(const std::string& message) {

@@ -65,6 +65,15 @@ class TBaseModul : public TBusModule {
   // False when the interface refused it.
   bool QueueCommand(const std::string& text);
 
+  // Where a workflow sends the lines of the module operations it calls, with the handler that
+  // decodes their answers; false when the line was refused.
+  using TCommandRoute = std::function<bool(const std::string& text, TAnswerHandler handler)>;
+  // Runs `operations` (calls of this module's operations) with every line they queue handed to
+  // `route` instead of the bus master, whether the module is live or not: a workflow that must
+  // know which of its lines the card answered queues them itself. Lines queued outside the call
+  // (a window's clicks meanwhile) go their usual way.
+  void RouteCommands(const TCommandRoute& route, const std::function<void()>& operations);
+
   uint8_t BusAddress() const override { return Adresse; }
   TBusCommandList& BusCommands() override { return Commands; }
 
@@ -85,4 +94,5 @@ class TBaseModul : public TBusModule {
   // Answer handlers of one-shot commands may still be queued when the module goes; they look at
   // this first.
   std::shared_ptr<int> FAlive = std::make_shared<int>(0);
+  const TCommandRoute* FRoute = nullptr;
 };

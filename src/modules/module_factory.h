@@ -16,3 +16,6 @@ std::unique_ptr<TBaseModul> CreateModulByClassName(const std::string& className,
                                                    TSer485BusMaster* busMaster, uint8_t address);
 // Whether CreateModulByClassName would create a module for the name.
 bool IsModulClassName(const std::string& className);
+// The class name of the module CreateModulByClassName makes for the name ("tmxb2" gives
+// "TMXB02", a type this program does not know "TRS485Dummy"), or empty.
+std::string ModulClassName(const std::string& className);

@@ -124,6 +124,11 @@ TSimMXB02Config TSimMXB02::StoredConfig() const {
   return FStored;
 }
 
+int TSimMXB02::StoreCount() const {
+  std::lock_guard<std::mutex> lock(FMutex);
+  return FStoreCount;
+}
+
 void TSimMXB02::PowerCycle() {
   std::lock_guard<std::mutex> lock(FMutex);
   FOutputs = TSimOutputBank();
@@ -170,6 +175,7 @@ std::optional<std::string> TSimMXB02::Handle(const TSimCommand& command, int64_t
     case kCodeStore:
       if (command.Word() != 0x0404) return std::nullopt;
       FStored = FConfig;
+      ++FStoreCount;
       return Reply(code, echo);
     case kCodeRestore:
       if (command.Word() != 0x0303) return std::nullopt;

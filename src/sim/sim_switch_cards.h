@@ -57,6 +57,8 @@ class TSimMXB02 : public TSimCard {
   TSimMXB02Config Config() const;  // the working configuration
   void SetConfig(const TSimMXB02Config& config);
   TSimMXB02Config StoredConfig() const;  // the EEPROM copy
+  // How often the card was told to store its configuration in its EEPROM.
+  int StoreCount() const;
   // Power off and on: outputs off, the working configuration read back from the EEPROM.
   void PowerCycle();
 
@@ -69,4 +71,5 @@ class TSimMXB02 : public TSimCard {
   TSimOutputBank FOutputs;
   TSimMXB02Config FConfig;
   TSimMXB02Config FStored;
+  int FStoreCount = 0;
 };

@@ -63,8 +63,15 @@ std::optional<std::string> TMainThreadExecutor::InvokeAndWait(const TTask& task)
 }
 
 std::size_t TMainThreadExecutor::PumpPending() {
+  // Only what is queued now: tasks posted meanwhile wait for the next pump, so that a steady
+  // stream of answers from a bus thread cannot keep a waiting caller from its condition.
+  std::size_t left;
+  {
+    std::lock_guard<std::mutex> lock(FMutex);
+    left = FTasks.size();
+  }
   std::size_t count = 0;
-  for (;;) {
+  for (; left > 0; --left) {
     TTask task;
     {
       std::lock_guard<std::mutex> lock(FMutex);

@@ -70,6 +70,11 @@ std::string ProgramDir() {
   return ExcludeTrailingBackslash(QDir::toNativeSeparators(dir).toStdString());
 }
 
+bool IsInstalledProgramDir(const std::string& programDir) {
+  return QFileInfo(QDir(QString::fromStdString(programDir)).filePath(KAVOR_INSTALLED_MARKER))
+      .isFile();
+}
+
 bool FileExists(const std::string& path) {
   const QFileInfo info(QString::fromStdString(path));
   return info.exists() && info.isFile();

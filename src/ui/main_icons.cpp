@@ -1,5 +1,6 @@
 #include "ui/main_icons.h"
 
+#include <QDir>
 #include <QPainter>
 #include <QPainterPath>
 
@@ -263,4 +264,19 @@ QIcon TreeIcon(int nodeImage, int stateImage) {
     if (nodeImage >= 0) p.drawPixmap(kState + 1, 0, NodeImage(nodeImage));
   }
   return QIcon(pm);
+}
+
+const QIcon& TTreeIcons::Icon(int nodeImage, int stateImage) {
+  const auto key = std::make_pair(nodeImage, stateImage);
+  auto it = FIcons.find(key);
+  if (it == FIcons.end()) it = FIcons.emplace(key, TreeIcon(nodeImage, stateImage)).first;
+  return it->second;
+}
+
+QIcon AppIcon() {
+  QIcon icon;
+  const QDir dir(":/icons");
+  for (const QString& name : dir.entryList({"kavorconfig-*.png"}, QDir::Files))
+    icon.addFile(dir.filePath(name));
+  return icon;
 }

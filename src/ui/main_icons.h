@@ -5,6 +5,11 @@
 
 #include <QIcon>
 #include <QPixmap>
+#include <map>
+#include <utility>
+
+// The program's own icon in every size built into the program (drawn as packaging/icons/*.svg).
+QIcon AppIcon();
 
 enum TToolImage { tiExit, tiOpen, tiSave, tiNewIFC, tiSearch, tiRemove };
 
@@ -15,3 +20,13 @@ QPixmap StateImage(int index);
 // -1 leaves that part empty.
 QIcon TreeIcon(int nodeImage, int stateImage);
 QSize TreeIconSize();
+
+// The tree's first-column icons, each combination drawn once: a big model shows thousands of
+// rows with a handful of different icons.
+class TTreeIcons {
+ public:
+  const QIcon& Icon(int nodeImage, int stateImage);
+
+ private:
+  std::map<std::pair<int, int>, QIcon> FIcons;
+};

@@ -23,8 +23,10 @@
 #include "support/conversions.h"
 #include "support/diagnostics.h"
 #include "support/paths.h"
+#include "support/version.h"
 #include "support/waits.h"
 #include "ui/controls/tree_helpers.h"
+#include "ui/help_window.h"
 #include "ui/main_icons.h"
 #include "ui/modules/modul_form.h"
 #include "ui/modules/module_forms.h"
@@ -54,7 +56,7 @@ TfrmVelmoraConfig::TfrmVelmoraConfig(const std::string& modellDir)
     : QMainWindow(nullptr), FDefaultModellDir(modellDir) {
   setObjectName("frmVelmoraConfig");
   setWindowTitle("KavorConfig");
-  setWindowIcon(QIcon(NodeImage(0)));
+  setWindowIcon(AppIcon());
   InputBox = [this](const std::string& caption, const std::string& prompt,
                     const std::string& preset) -> std::optional<std::string> {
     bool ok = false;
@@ -224,26 +226,45 @@ void TfrmVelmoraConfig::edSendenKeyUp(int key) {
   });
 }
 
+void TfrmVelmoraConfig::mnuHilfe1Click() {
+  if (!FHilfe) FHilfe = new TfrmHilfe(this);
+  FHilfe->show();
+  FHilfe->raise();
+  FHilfe->activateWindow();
+}
+
 void TfrmVelmoraConfig::Ueber1Click() {
+  // The caption line stays as the window has always shown it; the lines after it name this build.
+  std::string qt = std::string("Erstellt mit Qt ") + BuildQtVersion();
+  if (RuntimeQtVersion() != BuildQtVersion()) qt += ", läuft mit Qt " + RuntimeQtVersion();
   ShowNotice(
       "KavorConfig - Konfiguration und Test des Velmora RS485-Modulbusses\r\n"
       "Quorvane, 2014-2018\r\n"
       "https://quorvane.example  https://velmora.example\r\n"
       "\r\n" +
-      std::string(kCaption));
+      std::string(kCaption) + "\r\n\r\nVersion " + ProgramVersion() + "\r\n" + qt);
 }
 
 // ---- module windows ----------------------------------------------------------------------------
 
 void TfrmVelmoraConfig::CreateModulForm(TModulsItem* item) {
-  if (!item || !item->Modul) return;
+  if (!item || !item->Modul || item->Form) return;
   TfrmModulBase* form = CreateModulFormFor(item->Modul);
   item->Form = form;
   if (form) FModulForms.push_back(form);
 }
 
 void TfrmVelmoraConfig::ShowModulForm(TModulsItem* item) {
-  if (!item || !item->Form) return;
+  if (!item) return;
+  try {
+    // A window is made when it is first asked for and kept from then on; a big layout would
+    // otherwise build thousands of windows, hidden, at every load.
+    CreateModulForm(item);
+  } catch (const std::exception& e) {
+    ReportMessage(std::string("TfrmVelmoraConfig.ShowModulForm: ") + e.what(), 1);
+    return;
+  }
+  if (!item->Form) return;
   try {
     if (auto* form = dynamic_cast<QWidget*>(item->Form)) {
       form->show();
@@ -300,8 +321,6 @@ void TfrmVelmoraConfig::LoadModell(const std::string& fileName) {
       for (const auto& module : ifc->Modules())
         if (auto* modul = dynamic_cast<TBaseModul*>(module.get())) modul->SetAktiv(true);
     }
-    for (int i = 0; i < list.Count(); ++i)
-      if (list.Item(i)->Modul) CreateModulForm(list.Item(i));
   } catch (const std::exception& e) {
     ReportMessage(std::string("TfrmVelmoraConfig.LoadModell: ") + e.what(), 1);
   }

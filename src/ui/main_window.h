@@ -14,6 +14,7 @@
 
 #include "model/model_project.h"
 #include "support/message_sink.h"
+#include "ui/main_icons.h"
 
 class QAction;
 class QCheckBox;
@@ -30,7 +31,9 @@ class QToolBar;
 class QToolButton;
 class QTreeWidget;
 class QTreeWidgetItem;
+class TCardConfigController;
 class TRS485IFC;
+class TfrmHilfe;
 class TfrmModulBase;
 
 // Image kinds of the tree's image request.
@@ -63,7 +66,10 @@ class TfrmVelmoraConfig : public QMainWindow {
   void UpdateIFCControls();
   void ConnectIFC(bool connect);
   void NewIFC();
+  // Creates the property window of a module item, bound to its module, hidden, unless it has
+  // one already.
   void CreateModulForm(TModulsItem* item);
+  // Shows the item's window, creating it the first time.
   void ShowModulForm(TModulsItem* item);
   void LoadModell(const std::string& fileName);
   // False when nothing was saved (a failure, or the user kept the file of a partial load).
@@ -124,6 +130,10 @@ class TfrmVelmoraConfig : public QMainWindow {
   QAction* ModuleSuchen1;
   QAction* mnuModulEntfernen1;
   QAction* mnuModulAdd;
+  QAction* mnuHilfe1;
+  QAction* mnuKonfigSichern;
+  QAction* mnuKonfigVergleichen;
+  QAction* mnuKonfigWiederherstellen;
   QAction* Ueber1;
   QAction* tbtnExit;
   QAction* tbtnLoadFromFile;
@@ -159,6 +169,8 @@ class TfrmVelmoraConfig : public QMainWindow {
   QSplitter* Splitter1;
   QSplitter* Splitter2;
   QLabel* StatusPanel[3];
+  // Backing up, comparing and restoring the cards' settings; a child of the window.
+  TCardConfigController* CardConfig;
 
   // Handlers, public so that tests can drive them as the user would.
   void tbtnLoadFromFileClick();
@@ -169,6 +181,7 @@ class TfrmVelmoraConfig : public QMainWindow {
   void popModulAdrAendClick() { ChangeModulAdresse(); }
   void mnuModulAddClick();
   void btnTestClick();
+  void mnuHilfe1Click();
   void Ueber1Click();
   void VSTModulsDblClick();
   void VSTModulsChange();
@@ -207,7 +220,10 @@ class TfrmVelmoraConfig : public QMainWindow {
 
   std::unique_ptr<TGleisNetz> FGleisNetz;
   std::unique_ptr<TBDispatcher> FDispatcher;
-  std::vector<TfrmModulBase*> FModulForms;  // owned
+  // The windows opened so far (a module's window is made when it is first shown). Owned.
+  std::vector<TfrmModulBase*> FModulForms;
+  TTreeIcons FTreeIcons;
+  TfrmHilfe* FHilfe = nullptr;  // a child, made at its first use
   TMessageHandler FPreviousHandler;
   TNoticeHandler FPreviousNotice;
   bool FActivated = false;

@@ -23,6 +23,7 @@
 #include <QVBoxLayout>
 
 #include "bus/bus_interface.h"
+#include "ui/card_config_controller.h"
 #include "ui/main_icons.h"
 #include "ui/main_window_internal.h"
 
@@ -95,7 +96,16 @@ void TfrmVelmoraConfig::BuildMenus() {
   ModuleSuchen1 = action("ModuleSuchen1", "Module suchen", search);
   mnuModulEntfernen1 = action("mnuModulEntfernen1", "Modul Entfernen", remove);
   mnuModulAdd = action("mnuModulAdd", "(Modul hinzufügen)", [this] { mnuModulAddClick(); });
+  mnuHilfe1 = action("mnuHilfe1", "Hilfe", [this] { mnuHilfe1Click(); });
+  mnuHilfe1->setShortcut(QKeySequence::HelpContents);
   Ueber1 = action("Ueber1", "Über...", [this] { Ueber1Click(); });
+  CardConfig = new TCardConfigController(this);
+  mnuKonfigSichern =
+      action("mnuKonfigSichern", "Konfiguration sichern…", [this] { CardConfig->Start(caBackup); });
+  mnuKonfigVergleichen = action("mnuKonfigVergleichen", "Konfiguration vergleichen…",
+                                [this] { CardConfig->Start(caCompare); });
+  mnuKonfigWiederherstellen = action("mnuKonfigWiederherstellen", "Konfiguration wiederherstellen…",
+                                     [this] { CardConfig->Start(caRestore); });
 
   QMenu* datei = menuBar()->addMenu("Datei");
   datei->setObjectName("mnuDatei1");
@@ -109,8 +119,13 @@ void TfrmVelmoraConfig::BuildMenus() {
   module->addAction(ModuleSuchen1);
   module->addAction(mnuModulEntfernen1);
   module->addAction(mnuModulAdd);
+  module->addSeparator();
+  module->addAction(mnuKonfigSichern);
+  module->addAction(mnuKonfigVergleichen);
+  module->addAction(mnuKonfigWiederherstellen);
   QMenu* info = menuBar()->addMenu("Info");
   info->setObjectName("mnuInfo1");
+  info->addAction(mnuHilfe1);
   info->addAction(Ueber1);
 
   auto tool = [&](const char* name, const char* hint, TToolImage image, auto handler) {

@@ -14,6 +14,8 @@ namespace main_window_detail {
 
 inline constexpr const char* kNoPort = "-KEIN-";
 inline constexpr int kPortDescriptionRole = Qt::UserRole + 7;
+// Which node and state image a tree row's icon shows.
+inline constexpr int kIconKeyRole = Qt::UserRole + 2;
 
 inline QString Q(const std::string& text) {
   return QString::fromStdString(text);

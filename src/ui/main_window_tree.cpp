@@ -1,6 +1,8 @@
 #include "ui/main_window.h"
 
 #include <QTreeWidget>
+#include <unordered_map>
+#include <vector>
 
 #include "bus/bus_interface.h"
 #include "model/ini_file.h"
@@ -110,8 +112,15 @@ void TfrmVelmoraConfig::RefreshNode(QTreeWidgetItem* node) {
     const QString text = VSTModulsGetText(node, column);
     if (node->text(column) != text) node->setText(column, text);
   }
-  node->setIcon(0, TreeIcon(NodeImageIndex(node, ikNormal), NodeImageIndex(node, ikState)));
-  node->setFlags(node->flags() | Qt::ItemIsEditable);
+  // Every icon change repaints the row: set it only when the node or state image changed.
+  const int image = NodeImageIndex(node, ikNormal);
+  const int state = NodeImageIndex(node, ikState);
+  const int iconKey = (image + 1) * 16 + state + 1;
+  if (node->data(0, kIconKeyRole).toInt() != iconKey) {
+    node->setIcon(0, FTreeIcons.Icon(image, state));
+    node->setData(0, kIconKeyRole, iconKey);
+  }
+  if (!(node->flags() & Qt::ItemIsEditable)) node->setFlags(node->flags() | Qt::ItemIsEditable);
   Unlock();
 }
 
@@ -130,21 +139,39 @@ void TfrmVelmoraConfig::RebuildTree() {
   VSTModuls->clear();
   bool refocus = false;
   try {
+    // One pass over the list finds every interface item and the item of every module; the rows
+    // are then made apart from the tree and handed to it in one batch.
     TModulsList& list = ModulsList();
-    for (int i = 0; i < list.IFCCount(); ++i) {
-      TModulsItem* ifcItem = list.IFCItem(i);
-      if (!ifcItem || !ifcItem->IFC) continue;
-      refocus = refocus || ifcItem == focused;
-      QTreeWidgetItem* root = AddTreeNode(VSTModuls, ifcItem, nullptr);
-      RefreshNode(root);
-      for (const auto& module : ifcItem->IFC->Modules()) {
-        TModulsItem* item = list.ItemOfModul(dynamic_cast<const TBaseModul*>(module.get()));
-        if (!item) continue;
-        refocus = refocus || item == focused;
-        RefreshNode(AddTreeNode(VSTModuls, item, root));
-      }
-      root->setExpanded(true);
+    std::vector<TModulsItem*> ifcItems;
+    std::unordered_map<const TBaseModul*, TModulsItem*> itemOfModul;
+    itemOfModul.reserve(static_cast<std::size_t>(list.Count()));
+    for (int i = 0; i < list.Count(); ++i) {
+      TModulsItem* item = list.Item(i);
+      if (item->ItemKind == ikInterface && item->IFC) ifcItems.push_back(item);
+      if (item->Modul) itemOfModul.emplace(item->Modul, item);
     }
+    QList<QTreeWidgetItem*> roots;
+    roots.reserve(static_cast<qsizetype>(ifcItems.size()));
+    for (TModulsItem* ifcItem : ifcItems) {
+      refocus = refocus || ifcItem == focused;
+      QTreeWidgetItem* root = MakeTreeNode(ifcItem);
+      roots.append(root);
+      RefreshNode(root);
+      QList<QTreeWidgetItem*> children;
+      children.reserve(static_cast<qsizetype>(ifcItem->IFC->Modules().size()));
+      for (const auto& module : ifcItem->IFC->Modules()) {
+        const auto found = itemOfModul.find(dynamic_cast<const TBaseModul*>(module.get()));
+        if (found == itemOfModul.end()) continue;
+        refocus = refocus || found->second == focused;
+        QTreeWidgetItem* node = MakeTreeNode(found->second);
+        RefreshNode(node);
+        children.append(node);
+      }
+      root->addChildren(children);
+    }
+    VSTModuls->addTopLevelItems(roots);
+    for (QTreeWidgetItem* root : roots)
+      root->setExpanded(true);
     if (refocus) SelectItem(focused);
   } catch (const std::exception& e) {
     ReportMessage(std::string("TfrmVelmoraConfig.RebuildTree: ") + e.what(), 1);

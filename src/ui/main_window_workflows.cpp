@@ -52,9 +52,7 @@ void TfrmVelmoraConfig::SearchModules() {
   search->OnAnswer = [self](const std::string& answer) {
     if (self) self->Memo2->appendPlainText(Q(OneLine(answer)));
   };
-  search->OnModulAdded = [self](TModulsItem* item) {
-    if (self) self->CreateModulForm(item);
-  };
+  // The modules found get their windows when the user first opens them.
   TModulSearch::TResult result = TModulSearch::srCancelled;
   try {
     result = search->Run();
@@ -160,6 +158,8 @@ void TfrmVelmoraConfig::mnuModulAddClick() {
   if (address < 0) return;
   try {
     if (TModulsItem* item = ModulsList().AddModul(className, ifc, address)) {
+      // A module added by hand is there to be tried: its window is made at once, as the few of
+      // the developer test set are. Loaded and found modules get theirs when first opened.
       CreateModulForm(item);
       RebuildTree();
     }

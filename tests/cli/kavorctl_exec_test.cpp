@@ -45,6 +45,7 @@ TEST(KavorctlExecTest, FailedCommandsGiveExitOneAndUsageErrorsTwo) {
   EXPECT_EQ(r.Out, "\n\n0\n");
   EXPECT_NE(r.Err.find("ERROR THDX01.TextCommand: Paramters out of Range."), std::string::npos);
   EXPECT_NE(r.Err.find("$55"), std::string::npos) << r.Err;
+  EXPECT_NE(r.Err.find("\nkavorctl exec: 2 of 3 commands failed\n"), std::string::npos) << r.Err;
 
   struct {
     QStringList Args;

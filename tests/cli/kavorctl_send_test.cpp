@@ -43,6 +43,10 @@ TEST(KavorctlTest, UsageErrorsAndUnopenablePortGiveExitTwo) {
       {{"nonsense"}, "unknown verb"},
       {{"send", "?1E010000"}, "--port is required"},
       {{"send", "--port", "SIM"}, "no LINE given"},
+      {{"send", "--port", "SIM", "?1E010000", ""}, "LINE 2 is empty"},
+      {{"send", "--port", "SIM", "--timeout", "100", "?1E010000", QString(6000, 'A')},
+       "LINE 2 is too long to be sent within the time limit: its 6000 characters take 6252 ms "
+       "at 9600 baud, and all lines together may take 5400 ms"},
       {{"send", "--port", "SIM", "--baud", "4800", "?1E010000"}, "--baud must be 9600 or 19200"},
       {{"send", "--port", "SIM", "--bogus", "?1E010000"}, "Unknown option"},
       {{"send", "--port", "/dev/kavor-no-such-port", "?1E010000"},

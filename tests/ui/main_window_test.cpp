@@ -429,15 +429,18 @@ class MainWindowTest : public QObject {
     QCOMPARE(before, std::vector<std::string>{"wieder draussen"});
   }
 
-  void AboutBoxEndsWithTheVersionLine() {
+  void AboutBoxShowsTheVersionLineThenTheBuild() {
     auto w = MakeWindow();
     Notices.clear();
     w->Ueber1Click();
     QCOMPARE(Notices.size(), 1u);
     const QStringList lines = QString::fromStdString(Notices[0]).split("\r\n");
-    QCOMPARE(lines.size(), 5);
+    QCOMPARE(lines.size(), 8);
     QVERIFY(lines[3].isEmpty());
     QCOMPARE(lines[4], QString("KavorConfig.exe: 1.2.2.1 (01.01.2018 17:55:00) "));
+    QVERIFY(lines[5].isEmpty());
+    QCOMPARE(lines[6], QString("Version ") + KAVOR_EXPECTED_VERSION);
+    QVERIFY(lines[7].startsWith(QString("Erstellt mit Qt ") + QT_VERSION_STR));
   }
 };
 

@@ -19,6 +19,12 @@ QTreeWidgetItem* AddTreeNode(QTreeWidget* tree, void* object, QTreeWidgetItem* p
   return node;
 }
 
+QTreeWidgetItem* MakeTreeNode(void* object) {
+  auto* node = new QTreeWidgetItem;
+  node->setData(0, kObjectRole, QVariant::fromValue(reinterpret_cast<quintptr>(object)));
+  return node;
+}
+
 std::vector<QTreeWidgetItem*> TreeNodes(QTreeWidget* tree) {
   std::vector<QTreeWidgetItem*> nodes;
   if (!tree) return nodes;

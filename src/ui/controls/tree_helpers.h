@@ -12,6 +12,9 @@ class QTreeWidgetItem;
 void* NodeObject(const QTreeWidgetItem* node);
 // Adds a row for the object under the parent (at the top level without one).
 QTreeWidgetItem* AddTreeNode(QTreeWidget* tree, void* object, QTreeWidgetItem* parent);
+// A row for the object that belongs to no tree yet. Rows made so and added to the tree together
+// (addTopLevelItems, addChildren) cost the view one update instead of one per row.
+QTreeWidgetItem* MakeTreeNode(void* object);
 // The first row, in tree order, that shows the object; none for an empty reference.
 QTreeWidgetItem* FindTreeNode(QTreeWidget* tree, const void* object);
 // All rows in tree order.

@@ -304,7 +304,8 @@ void TfrmHDX01::RunQueuedRefresh() {
 std::string TfrmHDX01::DefaultAssignmentDir() {
   const std::string program = ExcludeTrailingBackslash(ProgramDir());
   const QFileInfo programInfo(QString::fromStdString(program));
-  if (programInfo.isDir() && programInfo.isWritable()) return program;
+  if (programInfo.isDir() && programInfo.isWritable() && !IsInstalledProgramDir(program))
+    return program;
   const std::string modelParent = ExtractFileDir(DefaultModellDir());
   if (!modelParent.empty() && modelParent != program) return modelParent;
   return ExcludeTrailingBackslash(

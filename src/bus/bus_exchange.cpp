@@ -1,0 +1,239 @@
+// One bus cycle of TSer485BusMaster, step by step: choose the command, switch the line to
+// transmit, drop what the line holds, write, switch to receive once the last bit has left, wait
+// for one answer line, hand it to the command's handler in the main thread.
+
+#include <algorithm>
+
+#include "bus/bus_master.h"
+#include "bus/readable_text.h"
+#include "support/main_thread.h"
+#include "support/message_sink.h"
+
+namespace {
+
+// Brings a card that lost track of the line back to the start of a command.
+const std::string kResyncPrefix = std::string("\xA7", 1) + "\r";
+// Dropped text beyond this many bytes is counted in the log line but not shown.
+constexpr std::size_t kShownDroppedBytes = 120;
+
+std::size_t CountLines(const std::string& text) {
+  std::size_t lines = 0;
+  for (std::size_t pos = text.find("\r\n"); pos != std::string::npos;
+       pos = text.find("\r\n", pos + 2))
+    ++lines;
+  return lines;
+}
+
+}  // namespace
+
+void TSer485BusMaster::RunCycle() {
+  TExchange exchange;
+  if (!PickCommand(exchange)) return;
+  AddResyncPrefix(exchange);
+  try {
+    if (!SwitchToTransmit()) return;
+    if (!DropLeftovers(exchange)) return;
+    if (!WriteCommand(exchange)) return;
+    if (!SwitchToReceive(exchange)) return;
+    const TAnswerEnd end = WaitForAnswer(exchange);
+    if (end == TAnswerEnd::Abandon) return;
+    if (end == TAnswerEnd::TimedOut)
+      ReportMessage("TimeOut, Modul antwortet nicht! \"" + ReadableText(exchange.Sent) + "\" ", 1);
+    else
+      DropFurtherLines(exchange);
+    HandAnswer(exchange);
+    FinishOneShot(exchange);
+  } catch (const std::exception& e) {
+    ReportMessage(e.what(), 1);
+  }
+}
+
+bool TSer485BusMaster::PickCommand(TExchange& exchange) {
+  std::lock_guard<std::mutex> lock(FMutex);
+  if (!FActive.load()) return false;
+  ++FCycleCount;
+  TBusCommand* current = nullptr;
+  if (!FCommandQueue.empty()) {
+    current = FCommandQueue.front().Command.get();
+    exchange.Serial = FCommandQueue.front().Serial;
+  }
+  const uint32_t priority = std::max<uint32_t>(FPollPriority.load(), 1);
+  // At priority 1 every cycle is a poll cycle and one-shots would never go out: while they wait,
+  // every other cycle is theirs.
+  const bool oneShotsTurn = priority == 1 && FOneShotsTurn && current;
+  FOneShotsTurn = false;
+  if (!oneShotsTurn) {
+    if (FPollCountdown > 0) --FPollCountdown;
+    if (FPollCountdown == 0) {
+      if (!FPollList.empty()) {
+        TBusCommand* entry = FPollList.front();
+        FPollList.pop_front();
+        FPollList.push_back(entry);
+        if (entry->Enabled) {
+          current = entry;
+          exchange.Serial = 0;
+          FOneShotsTurn = priority == 1;
+        }
+      }
+      FPollCountdown = priority;
+    }
+  }
+  if (!current) return false;
+  exchange.Text = current->Text;
+  exchange.Handler = current->AnswerHandler;
+  // A standing command with an empty text is never sent (one-shots cannot be empty).
+  return !exchange.Text.empty();
+}
+
+void TSer485BusMaster::AddResyncPrefix(TExchange& exchange) {
+  exchange.Sent = exchange.Text;
+  if (--FResyncCounter < 1) {
+    exchange.Sent = kResyncPrefix + exchange.Text;
+    FResyncCounter = CommandsPerResync;
+  }
+}
+
+bool TSer485BusMaster::SwitchToTransmit() {
+  FComPort.SetDTR(false);
+  return WaitWhileActive(static_cast<int64_t>(FPreSendDelay.load()) * 1000) == TWaitEnd::Elapsed;
+}
+
+bool TSer485BusMaster::DropLeftovers(const TExchange& exchange) {
+  // Whatever the line holds now came after the last exchange ended: a late answer, a card
+  // talking out of turn, noise, a line that never got its end. Taken into the new answer it
+  // would push out the real one. The operating system's queue counts too, not only what was
+  // read already.
+  const TReadResult result = FComPort.ReceiveNow();
+  if (result.Status == TReadStatus::Lost) {
+    ConnectionLost(result.Error);
+    return false;
+  }
+  std::string dropped;
+  std::string piece;
+  while (TakePiece(piece))
+    dropped += piece;
+  dropped += FComPort.TakeBuffered();
+  if (!dropped.empty())
+    ReportDropped({TDroppedInput::BeforeSend, exchange.Text, std::move(dropped)});
+  return true;
+}
+
+bool TSer485BusMaster::WriteCommand(const TExchange& exchange) {
+  if (FComPort.WriteString(exchange.Sent + "\r")) return true;
+  ConnectionLost(FComPort.Error());
+  return false;
+}
+
+bool TSer485BusMaster::SwitchToReceive(const TExchange& exchange) {
+  // The write returns before the characters have left; the line is turned round only after
+  // their time on the wire.
+  const uint32_t waitUs = TransmitWaitUs(exchange.Sent.size(), FComPort.OpenBaud());
+  if (WaitWhileActive(waitUs) == TWaitEnd::Abandon) return false;
+  FComPort.SetDTR(true);
+  return true;
+}
+
+TSer485BusMaster::TAnswerEnd TSer485BusMaster::WaitForAnswer(TExchange& exchange) {
+  const int64_t deadline = FClock.NowUs() + static_cast<int64_t>(FTimeout.load()) * 1000;
+  for (;;) {
+    if (TakePiece(exchange.Answer)) return TAnswerEnd::Answered;
+    if (!FActive.load()) return TAnswerEnd::Abandon;
+    const int64_t left = deadline - FClock.NowUs();
+    if (left <= 0) return TAnswerEnd::TimedOut;
+    const TReadResult result = FComPort.Receive(left);
+    if (result.Status == TReadStatus::Lost) {
+      ConnectionLost(result.Error);
+      return TAnswerEnd::Abandon;
+    }
+  }
+}
+
+void TSer485BusMaster::DropFurtherLines(const TExchange& exchange) {
+  // The answer is the first line; a second one glued to it would be read as more fields.
+  std::string further;
+  std::string piece;
+  while (TakePiece(piece))
+    further += piece;
+  if (!further.empty())
+    ReportDropped({TDroppedInput::AfterAnswer, exchange.Text, std::move(further)});
+}
+
+void TSer485BusMaster::HandAnswer(const TExchange& exchange) {
+  if (!exchange.Handler) return;
+  const std::optional<std::string> error = MainThread().InvokeAndWait([&] {
+    FRunningHandler = true;
+    try {
+      exchange.Handler(exchange.Text, exchange.Answer);
+    } catch (...) {
+      FRunningHandler = false;
+      throw;
+    }
+    FRunningHandler = false;
+  });
+  if (error) ReportMessage(*error, 1);
+}
+
+void TSer485BusMaster::FinishOneShot(const TExchange& exchange) {
+  // The exchange is over, also when the handler failed: sending it again would only fail again
+  // and hold up every later command.
+  if (exchange.Serial == 0) return;
+  {
+    std::lock_guard<std::mutex> lock(FMutex);
+    if (!FCommandQueue.empty() && FCommandQueue.front().Serial == exchange.Serial)
+      FCommandQueue.pop_front();
+  }
+  // Someone in the main thread may be waiting for the queue to run empty.
+  MainThread().Notify();
+}
+
+TSer485BusMaster::TWaitEnd TSer485BusMaster::WaitWhileActive(int64_t us) {
+  std::unique_lock<std::mutex> lock(FMutex);
+  const bool stopped = FClock.WaitUntil(FWake, lock, FClock.NowUs() + us,
+                                        [this] { return !FActive.load() || FTerminate; });
+  return stopped ? TWaitEnd::Abandon : TWaitEnd::Elapsed;
+}
+
+bool TSer485BusMaster::TakePiece(std::string& piece) {
+  if (!FComPort.NextPiece(piece)) return false;
+  if (FHasReceivedObserver.load()) {
+    std::weak_ptr<int> alive = FAlive;
+    MainThread().Post([this, alive, piece] {
+      if (!alive.expired() && FOnReceived) FOnReceived(piece);
+    });
+  }
+  return true;
+}
+
+void TSer485BusMaster::ReportDropped(TDroppedInput dropped) {
+  const std::string prefix = "IFC(" + std::to_string(FIfcNumber.load()) + "): ";
+  const std::string shown = "\"" + ReadableText(dropped.Text, kShownDroppedBytes) + "\"";
+  if (dropped.When == TDroppedInput::BeforeSend) {
+    ReportMessage(prefix + std::to_string(dropped.Text.size()) +
+                      " Zeichen vor dem Senden verworfen: " + shown,
+                  1);
+  } else {
+    const std::size_t lines = CountLines(dropped.Text);
+    ReportMessage(
+        prefix + std::to_string(lines) + (lines == 1 ? " weitere Zeile" : " weitere Zeilen") +
+            " nach der Antwort auf \"" + ReadableText(dropped.Command) + "\" verworfen: " + shown,
+        1);
+  }
+  if (!FHasDroppedObserver.load()) return;
+  std::weak_ptr<int> alive = FAlive;
+  MainThread().Post([this, alive, dropped = std::move(dropped)] {
+    if (!alive.expired() && FOnDropped) FOnDropped(dropped);
+  });
+}
+
+void TSer485BusMaster::ConnectionLost(const std::string& error) {
+  const bool wasActive = FActive.exchange(false);
+  FComPort.Close();
+  if (!wasActive) return;
+  ReportMessage("ComPort " + FComPort.OpenPort() + " ist nicht mehr verfügbar" +
+                (error.empty() ? std::string() : " (" + error + ")") +
+                ", die Verbindung wurde getrennt. ");
+  std::weak_ptr<int> alive = FAlive;
+  MainThread().Post([this, alive] {
+    if (!alive.expired() && OnConnectionLost) OnConnectionLost();
+  });
+}
