@@ -354,7 +354,7 @@ std::vector<std::string> TIniFile::Keys(const std::string& section) const {
   std::vector<std::string> keys;
   if (const TSection* s = Find(section))
     for (const TLine& line : s->Lines)
-      if (line.HasKey) keys.push_back(line.Key);
+      if (line.HasKey) keys.emplace_back(View(line.Key));
   return keys;
 }
 
