@@ -34,15 +34,18 @@ void TSer485BusMaster::RunCycle() {
     if (!SwitchToTransmit()) return;
     if (!DropLeftovers(exchange)) return;
     if (!WriteCommand(exchange)) return;
+    StampWritten(exchange);
     if (!SwitchToReceive(exchange)) return;
     const TAnswerEnd end = WaitForAnswer(exchange);
     if (end == TAnswerEnd::Abandon) return;
+    StampAnswered(exchange);
     if (end == TAnswerEnd::TimedOut)
       ReportMessage("TimeOut, Modul antwortet nicht! \"" + ReadableText(exchange.Sent) + "\" ", 1);
     else
       DropFurtherLines(exchange);
     HandAnswer(exchange);
     FinishOneShot(exchange);
+    RecordExchange(exchange, end == TAnswerEnd::TimedOut);
   } catch (const std::exception& e) {
     ReportMessage(e.what(), 1);
   }

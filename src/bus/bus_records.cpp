@@ -1,0 +1,59 @@
+// Exchange records of TSer485BusMaster: stamped while an observer listens, made at the end of an
+// exchange in the bus thread, and handed to the main thread in batches. While nobody listens
+// the exchange pays one relaxed atomic load.
+
+#include "bus/bus_master.h"
+#include "support/main_thread.h"
+
+void TSer485BusMaster::SetOnExchanges(std::function<void(const TExchangeBatch&)> observer) {
+  FRecording.store(static_cast<bool>(observer), std::memory_order_relaxed);
+  FOnExchanges = std::move(observer);
+}
+
+void TSer485BusMaster::StampWritten(TExchange& exchange) {
+  if (!FRecording.load(std::memory_order_relaxed)) return;
+  exchange.Recorded = true;
+  exchange.WrittenUs = FClock.NowUs();
+  exchange.WrittenMs = WallClockMs();
+}
+
+void TSer485BusMaster::StampAnswered(TExchange& exchange) {
+  if (exchange.Recorded) exchange.AnsweredUs = FClock.NowUs();
+}
+
+void TSer485BusMaster::RecordExchange(TExchange& exchange, bool timedOut) {
+  if (!exchange.Recorded) return;
+  TExchangeRecord record;
+  record.IfcNumber = FIfcNumber.load();
+  record.Command = exchange.Text;
+  record.ResyncPrefix = exchange.Sent.size() != exchange.Text.size();
+  record.Answer = timedOut ? std::string() : std::move(exchange.Answer);
+  record.Outcome = ClassifyAnswer(record.Command, record.Answer);
+  record.Poll = exchange.Serial == 0;
+  record.WrittenMs = exchange.WrittenMs;
+  record.AnswerUs = exchange.AnsweredUs - exchange.WrittenUs;
+  record.Baud = FComPort.OpenBaud();
+  bool post = false;
+  {
+    std::lock_guard<std::mutex> lock(FRecordMutex);
+    FRecords.push_back(std::move(record));
+    // One hand-over carries every record made until the main thread comes round.
+    post = !FRecordsPosted;
+    FRecordsPosted = true;
+  }
+  if (!post) return;
+  std::weak_ptr<int> alive = FAlive;
+  MainThread().Post([this, alive] {
+    if (!alive.expired()) DeliverRecords();
+  });
+}
+
+void TSer485BusMaster::DeliverRecords() {
+  TExchangeBatch batch;
+  {
+    std::lock_guard<std::mutex> lock(FRecordMutex);
+    batch.swap(FRecords);
+    FRecordsPosted = false;
+  }
+  if (FOnExchanges && !batch.empty()) FOnExchanges(batch);
+}
