@@ -60,14 +60,24 @@ bool TTrafficFilter::Matches(const TTrafficRow& row) const {
 
 // ---- model lookup ------------------------------------------------------------------------------
 
-const char* ModuleClassAt(const TModulsList& list, int32_t ifc, int address) {
-  if (address < 0 || address > 255) return "";
+const TBaseModul* ModuleAt(const TModulsList& list, int32_t ifc, int address) {
+  if (address < 0 || address > 255) return nullptr;
   const TRS485IFC* interface = list.IFCByNumber(ifc);
-  if (!interface) return "";
+  if (!interface) return nullptr;
   const int index = interface->FindModule(static_cast<uint8_t>(address));
-  if (index < 0) return "";
-  const auto* modul = dynamic_cast<const TBaseModul*>(interface->Item(index));
+  if (index < 0) return nullptr;
+  return dynamic_cast<const TBaseModul*>(interface->Item(index));
+}
+
+const char* ModuleClassAt(const TModulsList& list, int32_t ifc, int address) {
+  const TBaseModul* modul = ModuleAt(list, ifc, address);
   return modul ? modul->ClassName() : "";
+}
+
+bool ModulePolled(const TModulsList& list, int32_t ifc, int address) {
+  const TBaseModul* modul = ModuleAt(list, ifc, address);
+  const TRS485IFC* interface = list.IFCByNumber(ifc);
+  return modul && modul->Polling && interface && interface->Active();
 }
 
 // ---- traffic of the window ---------------------------------------------------------------------

@@ -54,8 +54,14 @@ struct TTrafficFilter {
   bool Matches(const TTrafficRow& row) const;
 };
 
-// The class name of the module at an address of an interface of the model, or "".
+class TBaseModul;
+
+// The module at an address of the interface with this number, or none.
+const TBaseModul* ModuleAt(const TModulsList& list, int32_t ifc, int address);
+// Its class name, or "".
 const char* ModuleClassAt(const TModulsList& list, int32_t ifc, int address);
+// Whether the module there is polled now: its polling is on and its interface connected.
+bool ModulePolled(const TModulsList& list, int32_t ifc, int address);
 
 // The traffic of every interface of the main window: the bus masters' records land here and go
 // into the statistics and the ring.

@@ -96,6 +96,8 @@ void TfrmVelmoraConfig::BuildMenus() {
   ModuleSuchen1 = action("ModuleSuchen1", "Module suchen", search);
   mnuModulEntfernen1 = action("mnuModulEntfernen1", "Modul Entfernen", remove);
   mnuModulAdd = action("mnuModulAdd", "(Modul hinzufügen)", [this] { mnuModulAddClick(); });
+  mnuBusmonitor1 = action("mnuBusmonitor1", "Busmonitor…", [this] { mnuBusmonitor1Click(); });
+  mnuBusmonitor1->setShortcut(QKeySequence("Ctrl+B"));
   mnuHilfe1 = action("mnuHilfe1", "Hilfe", [this] { mnuHilfe1Click(); });
   mnuHilfe1->setShortcut(QKeySequence::HelpContents);
   Ueber1 = action("Ueber1", "Über...", [this] { Ueber1Click(); });
@@ -123,6 +125,8 @@ void TfrmVelmoraConfig::BuildMenus() {
   module->addAction(mnuKonfigSichern);
   module->addAction(mnuKonfigVergleichen);
   module->addAction(mnuKonfigWiederherstellen);
+  module->addSeparator();
+  module->addAction(mnuBusmonitor1);
   QMenu* info = menuBar()->addMenu("Info");
   info->setObjectName("mnuInfo1");
   info->addAction(mnuHilfe1);
@@ -142,6 +146,8 @@ void TfrmVelmoraConfig::BuildMenus() {
   tbtnIFCNeu = tool("tbtnIFCNeu", "Neues Interface", tiNewIFC, [this] { tbtnIFCNeuClick(); });
   tbtnSuchen = tool("tbtnSuchen", "Module zum Interrface ermitteln", tiSearch, search);
   tbtnModulDEL = tool("tbtnModulDEL", "Interrface/Modul entfernen", tiRemove, remove);
+  tbtnBusmonitor =
+      tool("tbtnBusmonitor", "Busmonitor", tiMonitor, [this] { mnuBusmonitor1Click(); });
   btnTest = action("btnTest", "(Test, Add div. Module)", [this] { btnTestClick(); });
 
   ToolBar1 = addToolBar("ToolBar1");
@@ -151,6 +157,7 @@ void TfrmVelmoraConfig::BuildMenus() {
   for (QAction* a : {tbtnExit, tbtnLoadFromFile, tbtnSaveToFile, tbtnIFCNeu, tbtnSuchen})
     ToolBar1->addAction(a);
   ToolBar1->addAction(tbtnModulDEL);
+  ToolBar1->addAction(tbtnBusmonitor);
   ToolBar1->addSeparator();
   ToolBar1->addAction(btnTest);
 
@@ -196,11 +203,15 @@ void TfrmVelmoraConfig::BuildControls() {
   treeLayout->setSpacing(3);
   VSTModuls = new QTreeWidget(treeArea);
   VSTModuls->setObjectName("VSTModuls");
-  VSTModuls->setColumnCount(6);
-  VSTModuls->setHeaderLabels({"IFC/Modul", "Status", "Adr.", "Firmware", "Bezeichnung", "Hinweis"});
-  const int widths[6] = {140, 48, 32, 80, 180, 300};
-  for (int i = 0; i < 6; ++i)
+  VSTModuls->setColumnCount(kTreeColumns);
+  VSTModuls->setHeaderLabels({"IFC/Modul", "Status", "Adr.", "Firmware", "Bezeichnung", "Hinweis",
+                              "Antw. ms", "Fehler", "zuletzt"});
+  const int widths[kTreeColumns] = {140, 48, 32, 80, 180, 300, 76, 44, 64};
+  for (int i = 0; i < kTreeColumns; ++i)
     VSTModuls->setColumnWidth(i, widths[i]);
+  VSTModuls->headerItem()->setToolTip(tcAntwMs, "Antwortzeit in ms: Mittelwert/95-%-Wert");
+  VSTModuls->headerItem()->setToolTip(tcFehler, "TimeOuts, unlesbare und fremde Antworten");
+  VSTModuls->headerItem()->setToolTip(tcZuletzt, "Zeit seit der letzten Antwort");
   VSTModuls->header()->setSectionsMovable(true);
   VSTModuls->header()->setSectionResizeMode(QHeaderView::Interactive);
   VSTModuls->header()->setStretchLastSection(true);
