@@ -225,6 +225,7 @@ class TfrmVelmoraConfig : public QMainWindow {
   QString HealthText(const TModulsItem* item, int column) const;
   int HealthStateImage(const TModulsItem* item) const;
   void SetNodeIcon(QTreeWidgetItem* node);
+  void RefreshHealthRows();
   void CreateTraffic();
   void BindInterface(TRS485IFC* ifc, bool showReceived);
   void FillPortList();

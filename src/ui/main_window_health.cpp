@@ -2,6 +2,7 @@
 // from the traffic of every interface, and the traffic monitor window.
 
 #include <QLocale>
+#include <QScrollBar>
 #include <QTimer>
 #include <QTreeWidget>
 
@@ -20,6 +21,9 @@ namespace {
 
 // The tree shows health at most this often.
 constexpr int kHealthRefreshMs = 500;
+// A tree of up to this many rows is refreshed whole; a bigger one only where it is seen, so that
+// the largest models cost no more than a small one.
+constexpr int kRefreshAllRows = 256;
 
 QString Ms(int64_t us) {
   const double ms = static_cast<double>(us) / 1000.0;
@@ -36,6 +40,10 @@ void TfrmVelmoraConfig::CreateTraffic() {
   FHealthTimer->setInterval(kHealthRefreshMs);
   connect(FHealthTimer, &QTimer::timeout, this, [this] { RefreshHealth(); });
   FHealthTimer->start();
+  // Rows that come into view show their health at once.
+  connect(VSTModuls->verticalScrollBar(), &QScrollBar::valueChanged, this,
+          [this] { RefreshHealthRows(); });
+  connect(VSTModuls, &QTreeWidget::itemExpanded, this, [this] { RefreshHealthRows(); });
 }
 
 QString TfrmVelmoraConfig::HealthText(const TModulsItem* item, int column) const {
@@ -86,8 +94,25 @@ void TfrmVelmoraConfig::RefreshHealth() {
     anyActive = ModulsList().IFCByIndex(i)->Active();
   if (taken == FHealthTaken && !anyActive) return;
   FHealthTaken = taken;
+  RefreshHealthRows();
+}
+
+void TfrmVelmoraConfig::RefreshHealthRows() {
+  if (!FTraffic || UpdateLock > 0) return;
+  std::vector<QTreeWidgetItem*> rows = TreeNodes(VSTModuls);
+  if (rows.size() > static_cast<std::size_t>(kRefreshAllRows)) {
+    rows.clear();
+    if (VSTModuls->isVisible()) {
+      const int bottom = VSTModuls->viewport()->height();
+      for (QTreeWidgetItem* node = VSTModuls->itemAt(QPoint(1, 1)); node;
+           node = VSTModuls->itemBelow(node)) {
+        if (VSTModuls->visualItemRect(node).top() > bottom) break;
+        rows.push_back(node);
+      }
+    }
+  }
   Lock();
-  for (QTreeWidgetItem* node : TreeNodes(VSTModuls)) {
+  for (QTreeWidgetItem* node : rows) {
     for (int column = tcAntwMs; column < kTreeColumns; ++column) {
       const QString text = VSTModulsGetText(node, column);
       if (node->text(column) != text) node->setText(column, text);
