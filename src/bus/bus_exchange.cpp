@@ -43,9 +43,10 @@ void TSer485BusMaster::RunCycle() {
       ReportMessage("TimeOut, Modul antwortet nicht! \"" + ReadableText(exchange.Sent) + "\" ", 1);
     else
       DropFurtherLines(exchange);
+    RecordExchange(exchange, end == TAnswerEnd::TimedOut);
     HandAnswer(exchange);
     FinishOneShot(exchange);
-    RecordExchange(exchange, end == TAnswerEnd::TimedOut);
+    if (exchange.Recorded) PostRecords();
   } catch (const std::exception& e) {
     ReportMessage(e.what(), 1);
   }
@@ -172,6 +173,8 @@ void TSer485BusMaster::HandAnswer(const TExchange& exchange) {
       throw;
     }
     FRunningHandler = false;
+    // Posted from the main thread, the exchange's record needs no wake-up of its own.
+    if (exchange.Recorded) PostRecords();
   });
   if (error) ReportMessage(*error, 1);
 }

@@ -151,10 +151,13 @@ class TSer485BusMaster {
   void DropFurtherLines(const TExchange& exchange);
   void HandAnswer(const TExchange& exchange);
   void FinishOneShot(const TExchange& exchange);
-  // Exchange records (bus_records.cpp): time stamps while recording, the record at the end.
+  // Exchange records (bus_records.cpp): time stamps while recording, the record once the answer
+  // is in, and its hand-over to the main thread (along with the answer handler where there is
+  // one).
   void StampWritten(TExchange& exchange);
   void StampAnswered(TExchange& exchange);
-  void RecordExchange(TExchange& exchange, bool timedOut);
+  void RecordExchange(const TExchange& exchange, bool timedOut);
+  void PostRecords();
   void DeliverRecords();
 
   TWaitEnd WaitWhileActive(int64_t us);

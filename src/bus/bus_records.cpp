@@ -1,12 +1,18 @@
-// Exchange records of TSer485BusMaster: stamped while an observer listens, made at the end of an
-// exchange in the bus thread, and handed to the main thread in batches. While nobody listens
-// the exchange pays one relaxed atomic load.
+// Exchange records of TSer485BusMaster: stamped while an observer listens, made in the bus thread
+// once the answer is in, and handed to the main thread in batches: by the task that runs the
+// answer handler where there is one, so that recording adds no wake-up of the main thread. While
+// nobody listens the exchange pays one relaxed atomic load.
 
 #include "bus/bus_master.h"
 #include "support/main_thread.h"
 
 void TSer485BusMaster::SetOnExchanges(std::function<void(const TExchangeBatch&)> observer) {
   FRecording.store(static_cast<bool>(observer), std::memory_order_relaxed);
+  if (!observer) {
+    // What was recorded for the last observer is nobody's any more.
+    std::lock_guard<std::mutex> lock(FRecordMutex);
+    FRecords.clear();
+  }
   FOnExchanges = std::move(observer);
 }
 
@@ -21,27 +27,29 @@ void TSer485BusMaster::StampAnswered(TExchange& exchange) {
   if (exchange.Recorded) exchange.AnsweredUs = FClock.NowUs();
 }
 
-void TSer485BusMaster::RecordExchange(TExchange& exchange, bool timedOut) {
+void TSer485BusMaster::RecordExchange(const TExchange& exchange, bool timedOut) {
   if (!exchange.Recorded) return;
   TExchangeRecord record;
   record.IfcNumber = FIfcNumber.load();
   record.Command = exchange.Text;
   record.ResyncPrefix = exchange.Sent.size() != exchange.Text.size();
-  record.Answer = timedOut ? std::string() : std::move(exchange.Answer);
+  if (!timedOut) record.Answer = exchange.Answer;
   record.Outcome = ClassifyAnswer(record.Command, record.Answer);
   record.Poll = exchange.Serial == 0;
   record.WrittenMs = exchange.WrittenMs;
   record.AnswerUs = exchange.AnsweredUs - exchange.WrittenUs;
   record.Baud = FComPort.OpenBaud();
-  bool post = false;
+  std::lock_guard<std::mutex> lock(FRecordMutex);
+  FRecords.push_back(std::move(record));
+}
+
+void TSer485BusMaster::PostRecords() {
   {
-    std::lock_guard<std::mutex> lock(FRecordMutex);
-    FRecords.push_back(std::move(record));
     // One hand-over carries every record made until the main thread comes round.
-    post = !FRecordsPosted;
+    std::lock_guard<std::mutex> lock(FRecordMutex);
+    if (FRecords.empty() || FRecordsPosted) return;
     FRecordsPosted = true;
   }
-  if (!post) return;
   std::weak_ptr<int> alive = FAlive;
   MainThread().Post([this, alive] {
     if (!alive.expired()) DeliverRecords();

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include "support/conversions.h"
+
 #include <string>
 #include <vector>
 
@@ -57,6 +59,17 @@ TEST(ExchangeRecordTest, ClassifiesAnswersAgainstTheAddressedCard) {
   EXPECT_EQ(LineAddress("?1E200000"), 0x1E);
   EXPECT_EQ(LineAddress("?"), -1);
   EXPECT_EQ(LineAddress("?XY200000"), -1);
+}
+
+TEST(ExchangeRecordTest, AddressesAreReadAsTheNumberReaderReadsThem) {
+  // The bus reads two hexadecimal digits itself; it must agree with the program's number reader,
+  // which the modules use on the same characters.
+  const std::string digits = "0123456789ABCDEFabcdef";
+  for (char high : digits)
+    for (char low : digits) {
+      const std::string line = std::string("#") + high + low + "200000";
+      EXPECT_EQ(LineAddress(line), TextToInt(std::string("$") + high + low, -1)) << line;
+    }
 }
 
 TEST(ExchangeRecordTest, LineCharactersCountPrefixCommandTerminatorAndAnswer) {
