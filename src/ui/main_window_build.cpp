@@ -122,11 +122,11 @@ void TfrmVelmoraConfig::BuildMenus() {
   module->addAction(mnuModulEntfernen1);
   module->addAction(mnuModulAdd);
   module->addSeparator();
+  module->addAction(mnuBusmonitor1);
+  module->addSeparator();
   module->addAction(mnuKonfigSichern);
   module->addAction(mnuKonfigVergleichen);
   module->addAction(mnuKonfigWiederherstellen);
-  module->addSeparator();
-  module->addAction(mnuBusmonitor1);
   QMenu* info = menuBar()->addMenu("Info");
   info->setObjectName("mnuInfo1");
   info->addAction(mnuHilfe1);
