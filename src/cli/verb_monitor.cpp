@@ -112,20 +112,27 @@ int RunMonitor(const QStringList& arguments) {
   };
   TLinkStatistics statistics;
   statistics.Reset(WallClockMs());
-  if (everyExchange && format == "csv") PrintLine(CsvHeader());
   std::vector<TRS485IFC*> interfaces;
   for (int i = 0; i < list.IFCCount(); ++i)
     interfaces.push_back(list.IFCByIndex(i));
+  // Until every interface is connected the records wait: when one cannot be opened, nothing was
+  // monitored.
+  bool started = false;
+  TExchangeBatch early;
+  auto take = [&](const TExchangeBatch& batch) {
+    statistics.Add(batch);
+    if (!everyExchange) return;
+    for (const TExchangeRecord& record : batch) {
+      const TTrafficRow row{record, classOf(record.IfcNumber, record.Address())};
+      PrintLine(format == "csv" ? CsvLine(row) : format == "jsonl" ? JsonLine(row) : TextLine(row));
+    }
+  };
   for (TRS485IFC* ifc : interfaces)
     ifc->BusMaster().SetOnExchanges([&](const TExchangeBatch& batch) {
-      statistics.Add(batch);
-      if (!everyExchange) return;
-      for (const TExchangeRecord& record : batch) {
-        const TTrafficRow row{record, classOf(record.IfcNumber, record.Address())};
-        PrintLine(format == "csv"     ? CsvLine(row)
-                  : format == "jsonl" ? JsonLine(row)
-                                      : TextLine(row));
-      }
+      if (started)
+        take(batch);
+      else
+        early.insert(early.end(), batch.begin(), batch.end());
     });
 
   auto disconnectAll = [&] {
@@ -143,6 +150,9 @@ int RunMonitor(const QStringList& arguments) {
     for (auto& module : ifc->Modules())
       if (auto* modul = dynamic_cast<TBaseModul*>(module.get())) modul->SetAktiv(true);
   }
+  if (everyExchange && format == "csv") PrintLine(CsvHeader());
+  started = true;
+  take(early);
 
   std::vector<std::string> lostPorts;
   {

@@ -212,7 +212,12 @@ void TfrmBusMonitor::BuildControls() {
   });
 }
 
+int TfrmBusMonitor::ModelSize() const {
+  return FList.Count();
+}
+
 void TfrmBusMonitor::FillFilterLists() {
+  FListedSize = ModelSize();
   const QVariant ifcWanted = cboIFC->currentData();
   const QVariant modulWanted = cboModul->currentData();
   const QSignalBlocker blockIfc(cboIFC);
@@ -261,8 +266,12 @@ void TfrmBusMonitor::Refresh() {
     const bool atEnd = bar->value() >= bar->maximum();
     if (FModel->Update() > 0 && atEnd) tblVerkehr->scrollToBottom();
   }
-  // The statistics change more slowly than the rows: every other tick is enough.
-  if (++FTicks % 2 == 0) RefreshStatistics();
+  // The statistics change more slowly than the rows: every other tick is enough. Cards found by
+  // a search meanwhile join the module list.
+  if (++FTicks % 2 == 0) {
+    RefreshStatistics();
+    if (ModelSize() != FListedSize) FillFilterLists();
+  }
   UpdateStatus();
 }
 

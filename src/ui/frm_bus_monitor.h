@@ -72,6 +72,8 @@ class TfrmBusMonitor : public QWidget {
   void BuildControls();
   void SaveCsvClick();
   void UpdateStatus();
+  // Items of the model (interfaces and modules), to notice when the lists are out of date.
+  int ModelSize() const;
 
   TBusTraffic& FTraffic;
   TModulsList& FList;
@@ -79,6 +81,7 @@ class TfrmBusMonitor : public QWidget {
   QTimer* FTimer;
   bool FPaused = false;
   int FTicks = 0;
+  int FListedSize = -1;
   QString FDialogDir;
   QString FNote;  // the outcome of the last save, shown after the counts
 };

@@ -3,11 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <QProcess>
+#include <QTemporaryDir>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "fakes/run_kavorctl.h"
+#include "support/files.h"
 
 #ifndef _WIN32
 #include <signal.h>
@@ -173,6 +175,40 @@ TEST(KavorctlMonitorTest, PortThatCannotBeOpenedAndUsageErrorsGiveTwo) {
     EXPECT_TRUE(Has(r.Err, c.Err)) << r.Err;
     EXPECT_EQ(r.Out, "") << c.Args.join(' ').toStdString();
   }
+}
+
+TEST(KavorctlMonitorTest, CardsFromAModelFile) {
+  QTemporaryDir dir;
+  const std::string file = dir.path().toStdString() + "/sim.ini";
+  const std::string sim =
+      "[Settings_IFK0]\r\nClassName=TSer485BusIFC\r\nCom=SIM\r\nBaud=19200\r\nTimeout=100\r\n"
+      "ModulCount=2\r\nIFCNr=0\r\n\r\n"
+      "[Modul_0_0]\r\nAdresse=$32\r\nClassName=TMXB02\r\nIFCNr=0\r\nPolling=-1\r\n\r\n"
+      "[Modul_0_1]\r\nAdresse=$41\r\nClassName=TMXB01\r\nIFCNr=0\r\nPolling=-1\r\n\r\n";
+  WriteFileAtomically(file, sim);
+  TRunResult r = RunKavorctl(
+      {"monitor", "--model", QString::fromStdString(file), "--seconds", "1", "--stats"});
+  ASSERT_EQ(r.ExitCode, 0) << r.Err;
+  const std::vector<std::string> lines = Lines(r.Out);
+  const std::vector<std::string> card = TableRow(lines, "$32");
+  const std::vector<std::string> silent = TableRow(lines, "$41");
+  ASSERT_EQ(card.size(), 13u) << r.Out;
+  ASSERT_EQ(silent.size(), 13u) << r.Out;
+  EXPECT_EQ(card[2], "TMXB02");
+  EXPECT_NE(card[4], "0");
+  EXPECT_EQ(card[5], "0");
+  EXPECT_EQ(silent[4], "0");
+  EXPECT_NE(silent[5], "0");
+  EXPECT_TRUE(Has(r.Out, " at 19200 baud\n")) << r.Out;
+
+  // A second interface whose port cannot be opened: nothing is monitored.
+  WriteFileAtomically(file, sim +
+                                "[Settings_IFK1]\r\nClassName=TSer485BusIFC\r\n"
+                                "Com=/dev/kavor-none\r\nIFCNr=1\r\n\r\n");
+  r = RunKavorctl({"monitor", "--model", QString::fromStdString(file), "--seconds", "1"});
+  EXPECT_EQ(r.ExitCode, 2) << r.Err;
+  EXPECT_TRUE(Has(r.Err, "kavor-none")) << r.Err;
+  EXPECT_EQ(r.Out, "");
 }
 
 #ifndef _WIN32
