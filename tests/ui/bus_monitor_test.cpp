@@ -122,8 +122,11 @@ class BusMonitorTest : public QObject {
     QTRY_COMPARE_WITH_TIMEOUT(w->VSTModulsGetImageIndex(silent, ikState, 0), 4, 5000);
     QCOMPARE(silent->text(8), QString("-"));
     QCOMPARE(silent->text(6), QString("-"));
-    QCOMPARE(w->VSTModulsGetImageIndex(good, ikState, 0), 2);
-    QCOMPARE(good->text(7), QString("0"));
+    // The card that answers is live; at most warned (a late answer of the flaky card may come in
+    // its turn), never failing.
+    const int goodState = w->VSTModulsGetImageIndex(good, ikState, 0);
+    QVERIFY2(goodState == 2 || goodState == 3, qPrintable(QString::number(goodState)));
+    QVERIFY(good->text(7).toInt() < silent->text(7).toInt());
     QVERIFY2(good->text(6).contains('/'), qPrintable(good->text(6)));
     QVERIFY(good->text(8).endsWith(" s"));
     // The interface row sums up its bus.
@@ -134,6 +137,8 @@ class BusMonitorTest : public QObject {
     w->show();
     QVERIFY(QTest::qWaitForWindowExposed(w.get()));
     QTest::qWait(1500);
+    MainThread().PumpPending();
+    w->RefreshHealth();
     SavePicture(*w, "main_window_health.png");
 
     // Disconnected, a silent card is no failure any more, only a recent one.
@@ -269,6 +274,7 @@ class BusMonitorTest : public QObject {
     QTest::qWait(2 * TfrmBusMonitor::kRefreshMs);
     monitor->resize(1000, 640);
     QVERIFY(QTest::qWaitForWindowExposed(monitor));
+    monitor->RefreshStatistics();
     SavePicture(*monitor, "bus_monitor.png");
   }
 };
