@@ -104,6 +104,7 @@ void TfrmBusMonitor::BuildControls() {
   auto* filters = new QHBoxLayout();
   auto labelled = [&](const QString& caption, QWidget* control) {
     auto* label = new QLabel(caption, this);
+    label->setObjectName("lbl" + control->objectName().mid(3));
     label->setBuddy(control);
     filters->addWidget(label);
     filters->addWidget(control);

@@ -267,6 +267,8 @@ class BusMonitorTest : public QObject {
       QVERIFY(!control->objectName().isEmpty());
       QVERIFY2(!control->accessibleName().isEmpty(), qPrintable(control->objectName()));
     }
+    for (const QWidget* child : monitor->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+      QVERIFY2(!child->objectName().isEmpty(), child->metaObject()->className());
     for (QWidget* control : controls.mid(0, 11))
       QVERIFY2(control->focusPolicy() & Qt::TabFocus, qPrintable(control->objectName()));
     // Let the table fill, then keep a picture of the window.
