@@ -107,8 +107,8 @@ bool LoadModelFileTellingStops(TModulsList& list, const std::string& file, TMode
 }
 
 std::optional<std::string> AddModuleOptions(TModulsList& list, TRS485IFC& ifc,
-                                            const QStringList& specs) {
-  for (const QString& option : specs) {
+                                            const QStringList& options) {
+  for (const QString& option : options) {
     const std::string text = ToStd(option);
     const std::size_t at = text.find('@');
     const int32_t address = at == std::string::npos ? -1 : TextToInt(text.substr(at + 1), -1);

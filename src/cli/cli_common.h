@@ -46,7 +46,7 @@ bool LoadModelFileTellingStops(TModulsList& list, const std::string& file, TMode
 // Adds the modules of --module options (CLASS@ADDR, e.g. TMXB01@$1E) to the interface, polled.
 // The usage error when one is unusable.
 std::optional<std::string> AddModuleOptions(TModulsList& list, TRS485IFC& ifc,
-                                            const QStringList& specs);
+                                            const QStringList& options);
 
 std::string ToStd(const QString& text);
 void PrintLine(const std::string& text);
