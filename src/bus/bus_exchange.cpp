@@ -173,8 +173,8 @@ void TSer485BusMaster::HandAnswer(const TExchange& exchange) {
       throw;
     }
     FRunningHandler = false;
-    // Posted from the main thread, the exchange's record needs no wake-up of its own.
-    if (exchange.Recorded) PostRecords();
+    // The exchange's record goes along: no hand-over of its own.
+    if (exchange.Recorded) DeliverRecords();
   });
   if (error) ReportMessage(*error, 1);
 }

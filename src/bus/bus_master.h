@@ -153,7 +153,7 @@ class TSer485BusMaster {
   void FinishOneShot(const TExchange& exchange);
   // Exchange records (bus_records.cpp): time stamps while recording, the record once the answer
   // is in, and its hand-over to the main thread (along with the answer handler where there is
-  // one).
+  // one, which the bus thread waits for anyway).
   void StampWritten(TExchange& exchange);
   void StampAnswered(TExchange& exchange);
   void RecordExchange(const TExchange& exchange, bool timedOut);

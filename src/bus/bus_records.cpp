@@ -1,7 +1,7 @@
 // Exchange records of TSer485BusMaster: stamped while an observer listens, made in the bus thread
-// once the answer is in, and handed to the main thread in batches: by the task that runs the
-// answer handler where there is one, so that recording adds no wake-up of the main thread. While
-// nobody listens the exchange pays one relaxed atomic load.
+// once the answer is in, and handed to the main thread in batches: right after the answer
+// handler, in the same hand-over, where there is one, so that recording adds no wake-up of the
+// main thread; else posted. While nobody listens the exchange pays one relaxed atomic load.
 
 #include "bus/bus_master.h"
 #include "support/main_thread.h"
