@@ -41,10 +41,12 @@ void TQtSerialLine::Open(const std::string& port, uint32_t baud) {
   SetDTR(false);
   if (!FPort->setRequestToSend(false)) FPort->clearError();
   TunePortLatency(*FPort, port);
+  FReader = MakePortReader(*FPort);
   FError.clear();
 }
 
 void TQtSerialLine::Close() {
+  FReader.reset();
   if (!FPort) return;
   if (FPort->isOpen()) FPort->close();
   FPort.reset();
@@ -98,6 +100,11 @@ TReadResult TQtSerialLine::Read(int64_t maxWaitUs) {
     result.Error = FError.empty() ? "port closed" : FError;
     return result;
   }
+  if (FReader) {
+    result = FReader->Read(maxWaitUs);
+    if (result.Status == TReadStatus::Lost) FError = result.Error;
+    return result;
+  }
   QElapsedTimer timer;
   timer.start();
   const int64_t maxWaitMs = (std::max<int64_t>(maxWaitUs, 0) + 999) / 1000;
@@ -137,5 +144,10 @@ TReadResult TQtSerialLine::Read(int64_t maxWaitUs) {
 }
 
 void TQtSerialLine::Interrupt() {
-  FInterrupted.store(true);
+  // FReader is made before the line is handed to other threads and goes only after they let
+  // go of it.
+  if (FReader)
+    FReader->Interrupt();
+  else
+    FInterrupted.store(true);
 }

@@ -1,11 +1,13 @@
 #pragma once
 // The serial line of a real port, on Qt SerialPort. The QSerialPort lives in the thread that
-// opens the line (the bus thread) and is used only there, with Qt's blocking calls.
+// opens the line (the bus thread) and is used only there, with Qt's blocking calls; where the
+// platform allows, received bytes are read from the port's descriptor directly (TPortReader).
 
 #include <QSerialPort>
 #include <atomic>
 #include <memory>
 
+#include "bus/port_reader.h"
 #include "bus/serial_line.h"
 
 class TQtSerialLine : public TSerialLine {
@@ -21,11 +23,14 @@ class TQtSerialLine : public TSerialLine {
   TReadResult Read(int64_t maxWaitUs) override;
   void Interrupt() override;
   std::string Error() const override { return FError; }
+  bool DrivesDtr() const override { return FDtrSupported; }
+  bool PacesBytes() const override { return true; }
 
  private:
   bool CheckLost();
 
   std::unique_ptr<QSerialPort> FPort;
+  std::unique_ptr<TPortReader> FReader;  // reads the port where the platform allows
   std::atomic<bool> FInterrupted{false};
   bool FDtrSupported = true;
   std::string FError;

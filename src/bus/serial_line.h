@@ -48,5 +48,13 @@ class TSerialLine {
   // Any thread: the Read in progress, or else the next one, returns Interrupted at once.
   virtual void Interrupt() = 0;
 
+  // Whether SetDTR reaches the device. A line without DTR (pseudo-terminals, some adapters, the
+  // simulated bus) lets the bus master skip the waits that only time the direction switch.
+  virtual bool DrivesDtr() const { return true; }
+  // Whether received bytes keep to their time on the wire (a real port, a simulated bus that
+  // emulates line time): then no line can be complete before its characters had time to arrive,
+  // and there is no point in looking for one earlier.
+  virtual bool PacesBytes() const { return false; }
+
   virtual std::string Error() const { return std::string(); }
 };

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 
+#include <chrono>
 #include <optional>
 #include <vector>
 
@@ -41,6 +42,29 @@ TEST(PtyLineTest, ExchangesOverARealDeviceWithoutDtr) {
   ASSERT_TRUE(MainThread().WaitUntil([&] { return answers.size() == 3; }, std::chrono::seconds(5)));
   ifc.SetActive(false);
   EXPECT_EQ(answers, (std::vector<std::string>{"#1E010000\r\n", "#1E100001\r\n", "#1E200000\r\n"}));
+  EXPECT_TRUE(sink.Lines().empty()) << sink.Lines()[0];
+}
+
+TEST(PtyLineTest, DisconnectEndsALongAnswerWaitAtOnce) {
+  TPtyCard card(
+      TPtyCard::TResponder([](const std::string&) { return std::optional<std::string>(); }));
+  ASSERT_TRUE(card.Ok());
+  TRecordingSink sink;
+  TRS485IFC ifc;
+  ifc.SetPort(card.SlavePath());
+  ifc.SetTimeout(5000);
+  ifc.SetActive(true);
+  ASSERT_TRUE(ifc.Active());
+  bool handled = false;
+  ASSERT_TRUE(
+      ifc.AddCommand("?1E200000", [&](const std::string&, const std::string&) { handled = true; }));
+  // Well into the answer wait.
+  MainThread().WaitUntil([] { return false; }, std::chrono::milliseconds(100));
+  const auto start = std::chrono::steady_clock::now();
+  ifc.SetActive(false);
+  const auto took = std::chrono::steady_clock::now() - start;
+  EXPECT_LT(took, std::chrono::milliseconds(1000)) << "the wait must not run to its time-out";
+  EXPECT_FALSE(handled) << "an abandoned exchange has no answer";
   EXPECT_TRUE(sink.Lines().empty()) << sink.Lines()[0];
 }
 
