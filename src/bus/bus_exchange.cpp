@@ -3,6 +3,8 @@
 // for one answer line, hand it to the command's handler in the main thread.
 
 #include <algorithm>
+#include <exception>
+#include <utility>
 
 #include "bus/bus_master.h"
 #include "bus/readable_text.h"
@@ -28,26 +30,31 @@ std::size_t CountLines(const std::string& text) {
 
 void TSer485BusMaster::RunCycle() {
   TExchange exchange;
-  if (!PickCommand(exchange)) return;
+  if (!PickCommand(exchange)) {
+    FPreSendFromUs = 0;
+    return;
+  }
   AddResyncPrefix(exchange);
   try {
-    if (!SwitchToTransmit()) return;
-    if (!DropLeftovers(exchange)) return;
-    if (!WriteCommand(exchange)) return;
+    if (!SwitchToTransmit()) return PostReceived();
+    if (!DropLeftovers(exchange)) return PostReceived();
+    if (!WriteCommand(exchange)) return PostReceived();
     StampWritten(exchange);
-    if (!SwitchToReceive(exchange)) return;
+    if (!SwitchToReceive(exchange)) return PostReceived();
     const TAnswerEnd end = WaitForAnswer(exchange);
-    if (end == TAnswerEnd::Abandon) return;
+    if (end == TAnswerEnd::Abandon) return PostReceived();
     StampAnswered(exchange);
     if (end == TAnswerEnd::TimedOut)
       ReportMessage("TimeOut, Modul antwortet nicht! \"" + ReadableText(exchange.Sent) + "\" ", 1);
     else
       DropFurtherLines(exchange);
     RecordExchange(exchange, end == TAnswerEnd::TimedOut);
-    HandAnswer(exchange);
+    if (HandAnswer(exchange)) return;
+    PostReceived();
     FinishOneShot(exchange);
     if (exchange.Recorded) PostRecords();
   } catch (const std::exception& e) {
+    PostReceived();
     ReportMessage(e.what(), 1);
   }
 }
@@ -99,7 +106,15 @@ void TSer485BusMaster::AddResyncPrefix(TExchange& exchange) {
 
 bool TSer485BusMaster::SwitchToTransmit() {
   FComPort.SetDTR(false);
-  return WaitWhileActive(static_cast<int64_t>(FPreSendDelay.load()) * 1000) == TWaitEnd::Elapsed;
+  const int64_t preSendUs = static_cast<int64_t>(FPreSendDelay.load()) * 1000;
+  const int64_t from = std::exchange(FPreSendFromUs, 0);
+  if (from > 0 && !FComPort.DrivesDtr()) {
+    // Slept along with the pause before this cycle.
+    const int64_t left = from + preSendUs - FClock.NowUs();
+    if (left <= 0) return FActive.load();
+    return WaitWhileActive(left) == TWaitEnd::Elapsed;
+  }
+  return WaitWhileActive(preSendUs) == TWaitEnd::Elapsed;
 }
 
 bool TSer485BusMaster::DropLeftovers(const TExchange& exchange) {
@@ -117,34 +132,57 @@ bool TSer485BusMaster::DropLeftovers(const TExchange& exchange) {
   while (TakePiece(piece))
     dropped += piece;
   dropped += FComPort.TakeBuffered();
-  if (!dropped.empty())
+  if (!dropped.empty()) {
+    PostReceived();
     ReportDropped({TDroppedInput::BeforeSend, exchange.Text, std::move(dropped)});
+  }
   return true;
 }
 
-bool TSer485BusMaster::WriteCommand(const TExchange& exchange) {
+bool TSer485BusMaster::WriteCommand(TExchange& exchange) {
+  exchange.SentUs = FClock.NowUs();
   if (FComPort.WriteString(exchange.Sent + "\r")) return true;
   ConnectionLost(FComPort.Error());
   return false;
 }
 
-bool TSer485BusMaster::SwitchToReceive(const TExchange& exchange) {
+bool TSer485BusMaster::SwitchToReceive(TExchange& exchange) {
   // The write returns before the characters have left; the line is turned round only after
   // their time on the wire.
   const uint32_t waitUs = TransmitWaitUs(exchange.Sent.size(), FComPort.OpenBaud());
+  if (!FComPort.DrivesDtr()) {
+    // Nothing to turn round: the answer wait starts when the switch would have been made, and
+    // the thread does not wake up just for that moment.
+    exchange.ListenFromUs = exchange.SentUs + waitUs;
+    return true;
+  }
   if (WaitWhileActive(waitUs) == TWaitEnd::Abandon) return false;
   FComPort.SetDTR(true);
+  exchange.ListenFromUs = FClock.NowUs();
   return true;
 }
 
 TSer485BusMaster::TAnswerEnd TSer485BusMaster::WaitForAnswer(TExchange& exchange) {
-  const int64_t deadline = FClock.NowUs() + static_cast<int64_t>(FTimeout.load()) * 1000;
+  const int64_t deadline = exchange.ListenFromUs + static_cast<int64_t>(FTimeout.load()) * 1000;
+  // On a line that keeps to the line time no card's answer is complete before the command and
+  // the shortest answer had their time on the wire; looking earlier would only wake the thread
+  // for every character on its way.
+  int64_t lookFrom = exchange.ListenFromUs;
+  if (FComPort.PacesBytes())
+    lookFrom = std::max<int64_t>(
+        lookFrom, exchange.SentUs + ShortestExchangeUs(exchange.Sent.size(), FComPort.OpenBaud()));
+  lookFrom = std::min(lookFrom, deadline);
   for (;;) {
     if (TakePiece(exchange.Answer)) return TAnswerEnd::Answered;
     if (!FActive.load()) return TAnswerEnd::Abandon;
-    const int64_t left = deadline - FClock.NowUs();
-    if (left <= 0) return TAnswerEnd::TimedOut;
-    const TReadResult result = FComPort.Receive(left);
+    int64_t now = FClock.NowUs();
+    if (now < lookFrom) {
+      if (WaitWhileActive(lookFrom - now) == TWaitEnd::Abandon) return TAnswerEnd::Abandon;
+      now = FClock.NowUs();
+    } else if (now >= deadline) {
+      return TAnswerEnd::TimedOut;
+    }
+    const TReadResult result = FComPort.Receive(std::max<int64_t>(deadline - now, 0));
     if (result.Status == TReadStatus::Lost) {
       ConnectionLost(result.Error);
       return TAnswerEnd::Abandon;
@@ -158,38 +196,50 @@ void TSer485BusMaster::DropFurtherLines(const TExchange& exchange) {
   std::string piece;
   while (TakePiece(piece))
     further += piece;
-  if (!further.empty())
+  if (!further.empty()) {
+    PostReceived();
     ReportDropped({TDroppedInput::AfterAnswer, exchange.Text, std::move(further)});
+  }
 }
 
-void TSer485BusMaster::HandAnswer(const TExchange& exchange) {
-  if (!exchange.Handler) return;
+bool TSer485BusMaster::HandAnswer(const TExchange& exchange) {
+  if (!exchange.Handler) return false;
   const std::optional<std::string> error = MainThread().InvokeAndWait([&] {
+    // The bus thread waits meanwhile: what it collected can be read here without a copy.
+    DeliverReceived(FReceivedPieces);
+    FReceivedPieces.clear();
     FRunningHandler = true;
+    std::exception_ptr failure;
     try {
       exchange.Handler(exchange.Text, exchange.Answer);
     } catch (...) {
-      FRunningHandler = false;
-      throw;
+      failure = std::current_exception();
     }
     FRunningHandler = false;
+    // The exchange is over also when the handler failed. Done here, a caller waiting for the
+    // queue to run empty sees it without being woken once more.
+    RemoveOneShot(exchange);
     // The exchange's record goes along: no hand-over of its own.
     if (exchange.Recorded) DeliverRecords();
+    if (failure) std::rethrow_exception(failure);
   });
   if (error) ReportMessage(*error, 1);
+  return true;
+}
+
+bool TSer485BusMaster::RemoveOneShot(const TExchange& exchange) {
+  // Also when the handler failed: sending it again would only fail again and hold up every
+  // later command.
+  if (exchange.Serial == 0) return false;
+  std::lock_guard<std::mutex> lock(FMutex);
+  if (FCommandQueue.empty() || FCommandQueue.front().Serial != exchange.Serial) return false;
+  FCommandQueue.pop_front();
+  return true;
 }
 
 void TSer485BusMaster::FinishOneShot(const TExchange& exchange) {
-  // The exchange is over, also when the handler failed: sending it again would only fail again
-  // and hold up every later command.
-  if (exchange.Serial == 0) return;
-  {
-    std::lock_guard<std::mutex> lock(FMutex);
-    if (!FCommandQueue.empty() && FCommandQueue.front().Serial == exchange.Serial)
-      FCommandQueue.pop_front();
-  }
   // Someone in the main thread may be waiting for the queue to run empty.
-  MainThread().Notify();
+  if (RemoveOneShot(exchange)) MainThread().Notify();
 }
 
 TSer485BusMaster::TWaitEnd TSer485BusMaster::WaitWhileActive(int64_t us) {
@@ -199,15 +249,33 @@ TSer485BusMaster::TWaitEnd TSer485BusMaster::WaitWhileActive(int64_t us) {
   return stopped ? TWaitEnd::Abandon : TWaitEnd::Elapsed;
 }
 
+bool TSer485BusMaster::NextCycleSendsLocked() const {
+  if (!FActive.load()) return false;
+  if (!FCommandQueue.empty()) return true;
+  // A poll cycle with an enabled entry at the head of the list.
+  return FPollCountdown <= 1 && !FPollList.empty() && FPollList.front()->Enabled &&
+         !FPollList.front()->Text.empty();
+}
+
 bool TSer485BusMaster::TakePiece(std::string& piece) {
   if (!FComPort.NextPiece(piece)) return false;
-  if (FHasReceivedObserver.load()) {
-    std::weak_ptr<int> alive = FAlive;
-    MainThread().Post([this, alive, piece] {
-      if (!alive.expired() && FOnReceived) FOnReceived(piece);
-    });
-  }
+  if (FHasReceivedObserver.load()) FReceivedPieces.push_back(piece);
   return true;
+}
+
+void TSer485BusMaster::PostReceived() {
+  if (FReceivedPieces.empty()) return;
+  std::weak_ptr<int> alive = FAlive;
+  MainThread().Post([this, alive, pieces = std::move(FReceivedPieces)] {
+    if (!alive.expired()) DeliverReceived(pieces);
+  });
+  FReceivedPieces.clear();
+}
+
+void TSer485BusMaster::DeliverReceived(const std::vector<std::string>& pieces) {
+  if (!FOnReceived) return;
+  for (const std::string& piece : pieces)
+    FOnReceived(piece);
 }
 
 void TSer485BusMaster::ReportDropped(TDroppedInput dropped) {

@@ -31,6 +31,12 @@ uint32_t TSer485BusMaster::TransmitWaitUs(std::size_t length, uint32_t baud) {
   return static_cast<uint32_t>((bits + baud - 1) / baud);
 }
 
+uint32_t TSer485BusMaster::ShortestExchangeUs(std::size_t length, uint32_t baud) {
+  if (baud == 0) baud = 9600;
+  const uint64_t bits = (static_cast<uint64_t>(length) + 1 + ShortestAnswer) * 10 * 1'000'000;
+  return static_cast<uint32_t>(bits / baud);
+}
+
 void TSer485BusMaster::SetPollPriority(uint32_t n) {
   FPollPriority.store(std::max<uint32_t>(n, 1));
 }
@@ -289,6 +295,7 @@ void TSer485BusMaster::ThreadBody() {
   std::unique_lock<std::mutex> lock(FMutex);
   for (;;) {
     if (FRequest) {
+      FPreSendFromUs = 0;
       std::function<void()> request = std::move(FRequest);
       FRequest = nullptr;
       lock.unlock();
@@ -310,6 +317,7 @@ void TSer485BusMaster::ThreadBody() {
     }
     if (FTerminate) break;
     if (FClosePending && !FActive.load()) {
+      FPreSendFromUs = 0;
       FClosePending = false;
       lock.unlock();
       FComPort.Close();
@@ -317,6 +325,7 @@ void TSer485BusMaster::ThreadBody() {
       continue;
     }
     if (!FActive.load()) {
+      FPreSendFromUs = 0;
       FWake.wait(lock,
                  [this] { return FTerminate || FRequest || FActive.load() || FClosePending; });
       continue;
@@ -327,12 +336,14 @@ void TSer485BusMaster::ThreadBody() {
       };
       const int64_t start = FClock.NowUs();
       if (!HasWorkLocked()) {
+        FPreSendFromUs = 0;
         FWake.wait(lock, [&] { return interrupted() || HasWorkLocked(); });
         AdvanceIdleCycles(static_cast<uint64_t>((FClock.NowUs() - start) / kCyclePauseUs));
         continue;
       }
       const uint64_t idleCycles = FPollCountdown > 1 ? FPollCountdown - 1 : 0;
       if (idleCycles > 0) {
+        FPreSendFromUs = 0;
         FClock.WaitUntil(FWake, lock, start + static_cast<int64_t>(idleCycles) * kCyclePauseUs,
                          interrupted);
         const uint64_t elapsed = static_cast<uint64_t>((FClock.NowUs() - start) / kCyclePauseUs);
@@ -343,8 +354,16 @@ void TSer485BusMaster::ThreadBody() {
     lock.unlock();
     RunCycle();
     lock.lock();
-    FClock.WaitUntil(FWake, lock, FClock.NowUs() + kCyclePauseUs,
-                     [this] { return FTerminate || FRequest; });
+    const int64_t pauseEnd = FClock.NowUs() + kCyclePauseUs;
+    int64_t wakeAt = pauseEnd;
+    // Without DTR nothing happens between the pause and the next cycle's pre-send wait: when
+    // that cycle is going to send, one sleep serves both. (Should it find nothing to send after
+    // all, it merely starts that much later.)
+    if (!FComPort.DrivesDtr() && NextCycleSendsLocked()) {
+      FPreSendFromUs = pauseEnd;
+      wakeAt += static_cast<int64_t>(FPreSendDelay.load()) * 1000;
+    }
+    FClock.WaitUntil(FWake, lock, wakeAt, [this] { return FTerminate || FRequest; });
   }
   FActive.store(false);
   lock.unlock();

@@ -14,6 +14,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "bus/bus_command.h"
 #include "bus/com_port.h"
@@ -113,6 +114,12 @@ class TSer485BusMaster {
   // as margin, in µs rounded up. An adapter whose driver follows DTR would otherwise cut off the
   // end of the terminator.
   static uint32_t TransmitWaitUs(std::size_t length, uint32_t baud);
+  // The earliest a card's answer can be complete on a line that keeps to the line time, in µs
+  // after writing `length` characters plus the terminator: their time on the line and that of
+  // the shortest answer line a card sends, rounded down.
+  static uint32_t ShortestExchangeUs(std::size_t length, uint32_t baud);
+  // "#", address, command code, two data bytes, CR LF; a bracketed text is longer.
+  static constexpr std::size_t ShortestAnswer = 11;
 
   static constexpr const char* ClassName = "TSer485BusMaster";
   // Every this many commands one carries the resynchronisation prefix 0xA7 CR.
@@ -128,8 +135,10 @@ class TSer485BusMaster {
     std::string Text;     // the command's own text
     std::string Sent;     // as written, with the resynchronisation prefix if it carries one
     TAnswerHandler Handler;
-    std::string Answer;     // the answer line with its CR LF; empty after a time-out
-    bool Recorded = false;  // exchanges are recorded: the time stamps below are taken
+    std::string Answer;        // the answer line with its CR LF; empty after a time-out
+    int64_t SentUs = 0;        // right before the write
+    int64_t ListenFromUs = 0;  // the line is (or would be, without DTR) switched to receive
+    bool Recorded = false;     // exchanges are recorded: the time stamps below are taken
     int64_t WrittenUs = 0;
     int64_t WrittenMs = 0;
     int64_t AnsweredUs = 0;
@@ -145,12 +154,15 @@ class TSer485BusMaster {
   void AddResyncPrefix(TExchange& exchange);
   bool SwitchToTransmit();
   bool DropLeftovers(const TExchange& exchange);
-  bool WriteCommand(const TExchange& exchange);
-  bool SwitchToReceive(const TExchange& exchange);
+  bool WriteCommand(TExchange& exchange);
+  bool SwitchToReceive(TExchange& exchange);
   TAnswerEnd WaitForAnswer(TExchange& exchange);
   void DropFurtherLines(const TExchange& exchange);
-  void HandAnswer(const TExchange& exchange);
+  // Runs the answer handler in the main thread, with what has to go there anyway: the received
+  // pieces for the observer, the end of a one-shot and the records. True when it ran.
+  bool HandAnswer(const TExchange& exchange);
   void FinishOneShot(const TExchange& exchange);
+  bool RemoveOneShot(const TExchange& exchange);
   // Exchange records (bus_records.cpp): time stamps while recording, the record once the answer
   // is in, and its hand-over to the main thread (along with the answer handler where there is
   // one, which the bus thread waits for anyway).
@@ -161,7 +173,12 @@ class TSer485BusMaster {
   void DeliverRecords();
 
   TWaitEnd WaitWhileActive(int64_t us);
+  bool NextCycleSendsLocked() const;
   bool TakePiece(std::string& piece);
+  // Received pieces go to the observer in batches: with the answer handler where there is one,
+  // else in a post of their own (PostReceived), so that a piece costs no wake-up of its own.
+  void PostReceived();
+  void DeliverReceived(const std::vector<std::string>& pieces);
   void ReportDropped(TDroppedInput dropped);
   void ConnectionLost(const std::string& error);
   void RunInBusThread(const std::function<void()>& request);
@@ -203,6 +220,12 @@ class TSer485BusMaster {
 
   // Bus thread only.
   int32_t FResyncCounter = 30;
+  // Without DTR the pre-send wait of a cycle that follows its pause at once was slept along
+  // with the pause: it counts from here (0: not).
+  int64_t FPreSendFromUs = 0;
+  // Received pieces not yet handed to the observer; the main thread takes them while the bus
+  // thread waits for it.
+  std::vector<std::string> FReceivedPieces;
 
   // Main thread only.
   bool FRunningHandler = false;  // inside one of this master's answer handlers

@@ -66,6 +66,9 @@ class TComPort {
   uint32_t OpenBaud() const { return FOpenBaud; }
 
   void SetDTR(bool on);
+  // What the open line is like (see TSerialLine). Bus thread.
+  bool DrivesDtr() const { return FLine && FLine->DrivesDtr(); }
+  bool PacesBytes() const { return FLine && FLine->PacesBytes(); }
   // Starts sending; false when the device is gone.
   bool WriteString(const std::string& text);
   // Reads what arrives within `maxWaitUs` into the terminator buffer.

@@ -97,6 +97,10 @@ TReadResult TSimSerialLine::Read(int64_t maxWaitUs) {
   }
 }
 
+bool TSimSerialLine::PacesBytes() const {
+  return FBus.EmulateLineTime();
+}
+
 void TSimSerialLine::Interrupt() {
   {
     std::lock_guard<std::mutex> lock(FMutex);

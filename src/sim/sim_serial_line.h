@@ -24,6 +24,8 @@ class TSimSerialLine : public TSerialLine {
   bool IsOpen() const override;
   bool Write(const std::string& bytes) override;
   void SetDTR(bool) override {}
+  bool DrivesDtr() const override { return false; }
+  bool PacesBytes() const override;
   TReadResult Read(int64_t maxWaitUs) override;
   void Interrupt() override;
   std::string Error() const override;

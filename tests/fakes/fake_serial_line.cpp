@@ -86,6 +86,8 @@ class TFakeSerialLine : public TSerialLine {
     return result;
   }
   void Interrupt() override { FInterrupted.store(true); }
+  bool DrivesDtr() const override { return FBus.DrivesDtr; }
+  bool PacesBytes() const override { return FBus.PacesBytes; }
   std::string Error() const override { return FError; }
 
  private:

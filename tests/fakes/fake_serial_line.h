@@ -50,6 +50,9 @@ class TFakeBus {
   void Replug();
   bool FailOpen = false;
   std::string OpenError = "No such file or directory";
+  // What the lines made from now on are like (see TSerialLine).
+  bool DrivesDtr = true;
+  bool PacesBytes = false;
 
   std::unique_ptr<TSerialLine> MakeLine();
   TClock& Clock() { return FClock; }

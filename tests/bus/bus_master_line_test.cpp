@@ -1,0 +1,153 @@
+// How the bus master adapts to the kind of line: with or without DTR, with bytes that keep to
+// their line time or not. The card sees the same timing on every kind; the thread only skips
+// looking where nothing can be there yet.
+
+#include <gtest/gtest.h>
+
+#include <mutex>
+
+#include "bus/bus_interface.h"
+#include "bus/bus_master.h"
+#include "fakes/fake_serial_line.h"
+#include "fakes/manual_clock.h"
+#include "fakes/recording_sink.h"
+#include "support/main_thread.h"
+
+namespace {
+
+bool WaitFor(const std::function<bool()>& condition, int ms = 5000) {
+  return MainThread().WaitUntil(condition, std::chrono::milliseconds(ms));
+}
+
+class BusMasterLineTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    Ifc = std::make_unique<TRS485IFC>(&Clock);
+    Ifc->BusMaster().ComPort().SetLineCreator([this] { return Bus.MakeLine(); });
+  }
+  void TearDown() override { Ifc.reset(); }
+
+  std::vector<int64_t> WriteTimes() const {
+    std::vector<int64_t> times;
+    for (const TFakeEvent& e : Bus.Events())
+      if (e.Kind == TFakeEvent::Write) times.push_back(e.TimeUs);
+    return times;
+  }
+
+  TManualClock Clock;
+  TFakeBus Bus{Clock};
+  TRecordingSink Sink;
+  std::unique_ptr<TRS485IFC> Ifc;
+};
+
+TEST_F(BusMasterLineTest, EveryKindOfLineKeepsTheSameTimingOnTheWire) {
+  // The card answers 1 ms after the write, far sooner than a real line could carry it; the
+  // second command gets no answer. At 9600 baud: transmit wait 11459 µs, a 9-character
+  // exchange (command, CR, 11-character answer) 21875 µs.
+  struct {
+    const char* Name;
+    bool DrivesDtr;
+    bool PacesBytes;
+    int64_t AnsweredAfterUs;  // the handler runs this long after the write
+  } kinds[] = {
+      {"DTR, unpaced", true, false, 11459},
+      {"no DTR, unpaced", false, false, 11459},
+      {"DTR, paced", true, true, 21875},
+      {"no DTR, paced", false, true, 21875},
+  };
+  ASSERT_EQ(TSer485BusMaster::TransmitWaitUs(9, 9600), 11459u);
+  ASSERT_EQ(TSer485BusMaster::ShortestExchangeUs(9, 9600), 21875u);
+  for (const auto& kind : kinds) {
+    SCOPED_TRACE(kind.Name);
+    Bus.DrivesDtr = kind.DrivesDtr;
+    Bus.PacesBytes = kind.PacesBytes;
+    Bus.ClearEvents();
+    Bus.Responder = [](const std::string& written) -> std::optional<TFakeReply> {
+      if (written == "?1E200000") return TFakeReply{"#1E200A0F\r\n", 1000};
+      return std::nullopt;
+    };
+    Ifc->SetBaud(9600);
+    Ifc->SetTimeout(50);
+    Ifc->BusMaster().SetActive(true);
+    ASSERT_TRUE(Ifc->Active());
+    std::mutex mutex;
+    std::vector<std::pair<std::string, int64_t>> handled;
+    auto handler = [&](const std::string&, const std::string& answer) {
+      std::lock_guard<std::mutex> lock(mutex);
+      handled.emplace_back(answer, Clock.NowUs());
+    };
+    ASSERT_TRUE(Ifc->AddCommand("?1E200000", handler));
+    ASSERT_TRUE(Ifc->AddCommand("?1E210000", handler));
+    ASSERT_TRUE(Ifc->AddCommand("?1E200000", handler));
+    ASSERT_TRUE(WaitFor([&] {
+      std::lock_guard<std::mutex> lock(mutex);
+      return handled.size() == 3;
+    }));
+    Ifc->BusMaster().SetActive(false);
+    const std::vector<int64_t> writes = WriteTimes();
+    ASSERT_EQ(writes.size(), 3u);
+    EXPECT_EQ(handled[0].first, "#1E200A0F\r\n");
+    EXPECT_EQ(handled[0].second - writes[0], kind.AnsweredAfterUs) << "answer taken";
+    EXPECT_EQ(handled[1].first, "");
+    EXPECT_EQ(handled[1].second - writes[1], 11459 + 50000) << "time-out after the switch";
+    EXPECT_EQ(handled[2].first, "#1E200A0F\r\n");
+    // The 2 ms pause after the handler and the 1 ms pre-send wait, with or without DTR.
+    EXPECT_EQ(writes[1] - handled[0].second, 3000);
+    EXPECT_EQ(writes[2] - handled[1].second, 3000);
+    EXPECT_EQ(Sink.Lines(),
+              (std::vector<std::string>{"TimeOut, Modul antwortet nicht! \"?1E210000\" "}));
+    Sink.Clear();
+  }
+}
+
+TEST_F(BusMasterLineTest, AShortLineOnAPacedLineIsStillTakenWithinTheTimeOut) {
+  // Shorter than any card's answer: taken late, never lost, and never past the time-out.
+  Bus.PacesBytes = true;
+  Bus.DrivesDtr = false;
+  Bus.Responder = [](const std::string&) { return TFakeReply{"#1E\r\n", 1000}; };
+  Ifc->SetBaud(9600);
+  Ifc->SetTimeout(5);
+  Ifc->BusMaster().SetActive(true);
+  ASSERT_TRUE(Ifc->Active());
+  std::optional<std::string> answer;
+  int64_t at = 0;
+  ASSERT_TRUE(Ifc->AddCommand("?1E200000", [&](const std::string&, const std::string& a) {
+    answer = a;
+    at = Clock.NowUs();
+  }));
+  ASSERT_TRUE(WaitFor([&] { return answer.has_value(); }));
+  Ifc->BusMaster().SetActive(false);
+  EXPECT_EQ(*answer, "#1E\r\n");
+  // The time-out (11459 + 5000 µs after the write) comes before the shortest exchange could.
+  EXPECT_EQ(at - WriteTimes()[0], 11459 + 5000);
+  EXPECT_TRUE(Sink.Lines().empty()) << Sink.Lines()[0];
+}
+
+TEST_F(BusMasterLineTest, ObserversSeeEveryPieceBeforeTheHandlerInTheOrderOfTheLine) {
+  // Pieces travel to the main thread with the handler, or on their own where there is none.
+  Bus.Responder = [](const std::string& written) -> std::optional<TFakeReply> {
+    if (written == "?1E200000") return TFakeReply{"#1E200001\r\n#20200000\r\n", 1000};
+    return TFakeReply{"#" + written.substr(1) + "\r\n", 1000};
+  };
+  std::vector<std::string> seen;
+  TSer485BusMaster& master = Ifc->BusMaster();
+  master.SetOnReceived([&](const std::string& piece) { seen.push_back("piece " + piece); });
+  master.SetOnDropped([&](const TDroppedInput& d) { seen.push_back("dropped " + d.Text); });
+  master.SetActive(true);
+  ASSERT_TRUE(master.Active());
+  auto handler = [&](const std::string&, const std::string& a) { seen.push_back("handler " + a); };
+  ASSERT_TRUE(Ifc->AddCommand("?1E200000", handler));
+  ASSERT_TRUE(Ifc->AddCommand("!1E100001"));
+  ASSERT_TRUE(Ifc->AddCommand("?1E210000", handler));
+  ASSERT_TRUE(master.WaitQueueEmpty(std::chrono::seconds(5)));
+  ASSERT_TRUE(WaitFor([&] { return seen.size() == 7; }));
+  master.SetActive(false);
+  master.SetOnReceived({});
+  master.SetOnDropped({});
+  EXPECT_EQ(seen, (std::vector<std::string>{"piece #1E200001\r\n", "piece #20200000\r\n",
+                                            "dropped #20200000\r\n", "handler #1E200001\r\n",
+                                            "piece #1E100001\r\n", "piece #1E210000\r\n",
+                                            "handler #1E210000\r\n"}));
+}
+
+}  // namespace
