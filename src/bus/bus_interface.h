@@ -44,8 +44,9 @@ class TRS485IFC {
   uint32_t PollPriority() const { return FBusMaster->PollPriority(); }
   void SetPollPriority(uint32_t n) { FBusMaster->SetPollPriority(n); }
 
-  bool AddCommand(const std::string& text, TAnswerHandler handler = {}) {
-    return FBusMaster->AddCommand(text, std::move(handler));
+  bool AddCommand(const std::string& text, TAnswerHandler handler = {},
+                  TCommandOptions options = {}) {
+    return FBusMaster->AddCommand(text, std::move(handler), std::move(options));
   }
   int FindModule(uint8_t address) const { return FBusMaster->FindModule(address); }
   int AddModule(std::unique_ptr<TBusModule>& module) { return FBusMaster->AddModule(module); }

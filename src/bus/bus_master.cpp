@@ -136,7 +136,8 @@ void TSer485BusMaster::SetActive(bool on) {
   }
 }
 
-bool TSer485BusMaster::AddCommand(const std::string& text, TAnswerHandler handler) {
+bool TSer485BusMaster::AddCommand(const std::string& text, TAnswerHandler handler,
+                                  TCommandOptions options) {
   if (!FActive.load() || text.empty()) return false;
   auto command = std::make_unique<TBusCommand>(nullptr);
   command->Enabled = false;
@@ -144,7 +145,7 @@ bool TSer485BusMaster::AddCommand(const std::string& text, TAnswerHandler handle
   command->AnswerHandler = std::move(handler);
   {
     std::lock_guard<std::mutex> lock(FMutex);
-    FCommandQueue.push_back({FNextSerial++, std::move(command)});
+    FCommandQueue.push_back({FNextSerial++, std::move(command), std::move(options)});
   }
   FWake.notify_all();
   return true;

@@ -62,16 +62,19 @@ class TSer485BusMaster {
 
   // Observer of every received piece of text, called in the main thread.
   void SetOnReceived(std::function<void(const std::string& text)> observer);
+  const std::function<void(const std::string& text)>& OnReceived() const { return FOnReceived; }
   // Observer of received text that was dropped (each drop is also one line in the log), called
   // in the main thread.
   void SetOnDropped(std::function<void(const TDroppedInput& dropped)> observer);
+  const std::function<void(const TDroppedInput& dropped)>& OnDropped() const { return FOnDropped; }
   // Called in the main thread when the bus thread dropped the connection by itself (the port
   // vanished), so that windows can show the new state.
   std::function<void()> OnConnectionLost;
 
   // Queues a one-shot command. False (and nothing queued) while disconnected or for an empty
   // text.
-  bool AddCommand(const std::string& text, TAnswerHandler handler = {});
+  bool AddCommand(const std::string& text, TAnswerHandler handler = {},
+                  TCommandOptions options = {});
 
   // Index of the first module of the interface at this address, or -1.
   int FindModule(uint8_t address) const;
@@ -124,6 +127,9 @@ class TSer485BusMaster {
     std::string Text;     // the command's own text
     std::string Sent;     // as written, with the resynchronisation prefix if it carries one
     TAnswerHandler Handler;
+    uint32_t TimeoutMs = 0;  // the answer time-out of this exchange
+    bool QuietTimeout = false;
+    std::function<void()> OnSent;
     std::string Answer;  // the answer line with its CR LF; empty after a time-out
   };
 
@@ -171,6 +177,7 @@ class TSer485BusMaster {
   struct TQueued {
     uint64_t Serial;
     std::unique_ptr<TBusCommand> Command;
+    TCommandOptions Options;
   };
   std::deque<TQueued> FCommandQueue;
   uint64_t FNextSerial = 1;
