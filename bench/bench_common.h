@@ -4,12 +4,17 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdint>
+#include <cstdio>
 #include <vector>
 
 #ifdef _WIN32
 #include <windows.h>
 #else
 #include <sys/resource.h>
+#include <unistd.h>
+#endif
+#ifdef __GLIBC__
+#include <malloc.h>
 #endif
 
 // CPU seconds (user + system) the process has used so far.
@@ -38,6 +43,41 @@ inline double PeakResidentMiB() {
   rusage usage{};
   getrusage(RUSAGE_SELF, &usage);
   return static_cast<double>(usage.ru_maxrss) / 1024.0;
+#endif
+}
+
+// Resident memory of the process now, in MiB (0 where unknown).
+inline double CurrentResidentMiB() {
+#ifdef __linux__
+  long pages = 0, resident = 0;
+  if (FILE* statm = std::fopen("/proc/self/statm", "r")) {
+    if (std::fscanf(statm, "%ld %ld", &pages, &resident) != 2) resident = 0;
+    std::fclose(statm);
+  }
+  return static_cast<double>(resident) * static_cast<double>(sysconf(_SC_PAGESIZE)) / 1048576.0;
+#else
+  return 0;
+#endif
+}
+
+// Starts a new measurement of the peak resident memory where the system allows it (Linux), so
+// that PeakResidentMiB tells the peak of one phase. False where it does not.
+inline bool ResetPeakResident() {
+#ifdef __linux__
+  FILE* refs = std::fopen("/proc/self/clear_refs", "w");
+  if (!refs) return false;
+  const bool done = std::fputs("5", refs) >= 0;
+  return std::fclose(refs) == 0 && done;
+#else
+  return false;
+#endif
+}
+
+// Hands memory the program has freed back to the system where the allocator allows it, so that
+// a later phase's growth of the resident memory is its own.
+inline void ReleaseFreedMemory() {
+#ifdef __GLIBC__
+  malloc_trim(0);
 #endif
 }
 

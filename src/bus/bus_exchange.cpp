@@ -34,15 +34,19 @@ void TSer485BusMaster::RunCycle() {
     if (!SwitchToTransmit()) return;
     if (!DropLeftovers(exchange)) return;
     if (!WriteCommand(exchange)) return;
+    StampWritten(exchange);
     if (!SwitchToReceive(exchange)) return;
     const TAnswerEnd end = WaitForAnswer(exchange);
     if (end == TAnswerEnd::Abandon) return;
+    StampAnswered(exchange);
     if (end == TAnswerEnd::TimedOut && !exchange.QuietTimeout)
       ReportMessage("TimeOut, Modul antwortet nicht! \"" + ReadableText(exchange.Sent) + "\" ", 1);
     else
       DropFurtherLines(exchange);
+    RecordExchange(exchange, end == TAnswerEnd::TimedOut);
     HandAnswer(exchange);
     FinishOneShot(exchange);
+    if (exchange.Recorded) PostRecords();
   } catch (const std::exception& e) {
     ReportMessage(e.what(), 1);
   }
@@ -189,6 +193,8 @@ void TSer485BusMaster::HandAnswer(const TExchange& exchange) {
       throw;
     }
     FRunningHandler = false;
+    // The exchange's record goes along: no hand-over of its own.
+    if (exchange.Recorded) DeliverRecords();
   });
   if (error) ReportMessage(*error, 1);
 }

@@ -8,6 +8,10 @@
 #include <optional>
 #include <string>
 
+class TModulsList;
+struct TModelHeader;
+class TRS485IFC;
+
 enum TExitCode { ecOk = 0, ecFailed = 1, ecUsage = 2 };
 
 // Message-sink reports go to standard error as "YYYY-MM-DD HH:MM:SS| " + text; notices likewise.
@@ -34,6 +38,15 @@ struct TPortOptions {
 void AddPortOptions(QCommandLineParser& parser, bool portRequired);
 // Reads them; an error text when a value is unusable.
 std::optional<std::string> ReadPortOptions(const QCommandLineParser& parser, TPortOptions& out);
+
+// Loads a model file; a load that stopped early is told on standard error as a notice naming
+// the place. False then.
+bool LoadModelFileTellingStops(TModulsList& list, const std::string& file, TModelHeader& header);
+
+// Adds the modules of --module options (CLASS@ADDR, e.g. TMXB01@$1E) to the interface, polled.
+// The usage error when one is unusable.
+std::optional<std::string> AddModuleOptions(TModulsList& list, TRS485IFC& ifc,
+                                            const QStringList& options);
 
 std::string ToStd(const QString& text);
 void PrintLine(const std::string& text);

@@ -1,6 +1,7 @@
 #include <QCommandLineParser>
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <set>
 #include <vector>
 
@@ -157,7 +158,8 @@ int RunExec(const QStringList& arguments) {
   if (fromModel) {
     const std::string file = ToStd(parser.value("model"));
     if (!FileExists(file)) return UsageError(parser, "model file " + file + " not found");
-    list.Load_FromFile(file);
+    TModelHeader header;
+    LoadModelFileTellingStops(list, file, header);
   } else {
     TPortOptions options;
     if (auto error = ReadPortOptions(parser, options)) return UsageError(parser, *error);
@@ -168,23 +170,8 @@ int RunExec(const QStringList& arguments) {
     ifc->SetPort(options.Port);
     ifc->SetBaud(options.Baud);
     ifc->SetTimeout(options.Timeout);
-    for (const QString& option : parser.values("module")) {
-      const std::string text = ToStd(option);
-      const std::size_t at = text.find('@');
-      const int32_t address = at == std::string::npos ? -1 : TextToInt(text.substr(at + 1), -1);
-      if (address < 0 || address > 255)
-        return UsageError(parser, "--module " + text + ": expected CLASS@ADDR, ADDR in 0..255");
-      TModulsItem* item = nullptr;
-      try {
-        item = list.AddModul(text.substr(0, at), ifc, address);
-      } catch (const ERangeError& e) {
-        return UsageError(parser, e.what());
-      }
-      if (!item)
-        return UsageError(parser,
-                          "--module " + text + ": unknown class name or address already taken");
-      item->Modul->SetPolling(true);
-    }
+    if (auto error = AddModuleOptions(list, *ifc, parser.values("module")))
+      return UsageError(parser, *error);
     if (!bus.Connect(*ifc)) return ecUsage;  // the port's message is already on standard error
   }
   MainThread().PumpPending();
@@ -278,11 +265,16 @@ int RunModel(const QStringList& arguments) {
   const std::string file = ToStd(files.first());
   if (!FileExists(file)) return UsageError(parser, "model file " + file + " not found");
 
+  std::string saveAs;
+  if (parser.isSet("save-as")) {
+    saveAs = ModelSaveFileName(ToStd(parser.value("save-as")));
+    if (saveAs.empty()) return UsageError(parser, "--save-as needs a file name");
+  }
+
   const std::size_t reportsBefore = ReportCount();
   TModelHeader header;
-  ReadModelHeader(file, header);
   TModulsList list;
-  list.Load_FromFile(file);
+  LoadModelFileTellingStops(list, file, header);
   for (TBaseModul* modul : ModulesInTreeOrder(list))
     modul->SetAktiv(true);
 
@@ -297,8 +289,17 @@ int RunModel(const QStringList& arguments) {
                 modul->Firmware + "\t" + modul->Bezeichnung + "\t" + modul->Hinweis);
     }
   }
-  if (parser.isSet("save-as"))
-    SaveModelFile(list, ToStd(parser.value("save-as")), header, "kavorctl model --save-as: ");
+  if (!saveAs.empty()) {
+    if (list.SaveWouldEraseUnloaded(saveAs)) {
+      MainThread().PumpPending();
+      std::fprintf(stderr,
+                   "kavorctl: %s was only partly loaded; saving over it would erase what was not "
+                   "loaded. Nothing saved.\n",
+                   saveAs.c_str());
+      return ecFailed;
+    }
+    SaveModelFile(list, saveAs, header, "kavorctl model --save-as: ");
+  }
   MainThread().PumpPending();
   return ReportCount() == reportsBefore ? ecOk : ecFailed;
 }

@@ -1,4 +1,5 @@
 #include <QCommandLineParser>
+#include <cstdio>
 #include <optional>
 
 #include "bus/bus_interface.h"
@@ -46,15 +47,20 @@ int RunScan(const QStringList& arguments) {
   if (!parser.positionalArguments().isEmpty())
     return UsageError(parser, "unexpected argument " + ToStd(parser.positionalArguments().first()));
   const bool save = parser.isSet("save");
-  const std::string modelFile = save ? ChangeFileExt(ToStd(parser.value("save")), ".INI") : "";
-  if (save && FileNameWithoutExt(modelFile).empty())
-    return UsageError(parser, "--save needs a file name");
+  const std::string modelFile = save ? ModelSaveFileName(ToStd(parser.value("save"))) : "";
+  if (save && modelFile.empty()) return UsageError(parser, "--save needs a file name");
 
   TModulsList list;
   TModelHeader header;
   if (save && FileExists(modelFile)) {
-    ReadModelHeader(modelFile, header);
-    list.Load_FromFile(modelFile);
+    if (!LoadModelFileTellingStops(list, modelFile, header) &&
+        list.SaveWouldEraseUnloaded(modelFile)) {
+      std::fprintf(stderr,
+                   "kavorctl: %s was only partly loaded; saving the cards into it would erase what "
+                   "was not loaded. Nothing scanned.\n",
+                   modelFile.c_str());
+      return ecFailed;
+    }
   } else if (save) {
     header.Caption = FileNameWithoutExt(modelFile);
   }

@@ -1,7 +1,9 @@
 #include "model/ini_file.h"
 
+#include <algorithm>
 #include <limits>
 #include <stdexcept>
+#include <utility>
 
 #include "support/conversions.h"
 #include "support/files.h"
@@ -9,8 +11,16 @@
 
 namespace {
 
-bool SameName(const std::string& a, const std::string& b) {
-  return UpperCase(a) == UpperCase(b);
+char UpperAscii(char c) {
+  return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
+// Names match as UpperCase makes them match, without building the upper-cased copies.
+bool SameName(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i)
+    if (UpperAscii(a[i]) != UpperAscii(b[i])) return false;
+  return true;
 }
 
 // Code points of Windows-1252 bytes 0x80..0x9F. The five bytes without a character keep their
@@ -152,6 +162,20 @@ std::string TIniFile::EncodeForDisk(const std::string& utf8) {
     if (b < 0) return utf8;
     out += static_cast<char>(b);
   }
+  // Text such as "Ã¤" gives Windows-1252 bytes that are valid UTF-8 as a whole and would be read
+  // back as "ä": such a file is written as the UTF-8 it is.
+  if (out != utf8 && IsValidUtf8(out)) return utf8;
+  return out;
+}
+
+std::string StorableText(const std::string& text) {
+  return Trim(OnOneLine(text));
+}
+
+std::string OnOneLine(const std::string& text) {
+  std::string out = text;
+  for (char& c : out)
+    if (c == '\r' || c == '\n') c = ' ';
   return out;
 }
 
@@ -160,45 +184,97 @@ bool TIniFile::LoadFromFile(const std::string& fileName, std::string* error) {
   if (!FileExists(fileName)) return true;
   std::string bytes;
   if (!ReadFileBytes(fileName, bytes, error)) return false;
-  SetText(DecodeFromDisk(bytes));
+  if (bytes.size() > kMaxFileSize) {
+    if (error) *error = "Datei " + fileName + " ist zu groß";
+    return false;
+  }
+  // Valid UTF-8 is taken as it is, without a second copy of the file.
+  SetText(IsValidUtf8(bytes) ? std::move(bytes) : DecodeFromDisk(bytes));
   return true;
 }
 
-void TIniFile::SetText(const std::string& text) {
+namespace {
+
+bool IsBlankByte(char c) {
+  return static_cast<unsigned char>(c) <= ' ';
+}
+
+// Narrows [begin, end) of `text` to what Trim would leave of it.
+void TrimRange(const std::string& text, std::size_t& begin, std::size_t& end) {
+  while (begin < end && IsBlankByte(text[begin]))
+    ++begin;
+  while (end > begin && IsBlankByte(text[end - 1]))
+    --end;
+}
+
+}  // namespace
+
+void TIniFile::SetText(std::string text) {
   Clear();
+  if (text.size() > kMaxFileSize) throw std::length_error("Text zu groß");
+  FText = std::move(text);
+  Parse();
+}
+
+void TIniFile::Parse() {
   TSection* current = nullptr;
+  const std::size_t size = FText.size();
+  const auto span = [](std::size_t begin, std::size_t end) {
+    return TSpan{static_cast<uint32_t>(begin), static_cast<uint32_t>(end - begin)};
+  };
   std::size_t start = 0;
-  while (start <= text.size()) {
-    std::size_t end = text.find('\n', start);
-    if (end == std::string::npos) end = text.size();
-    const std::string line = Trim(text.substr(start, end - start));
+  while (start <= size) {
+    std::size_t end = FText.find('\n', start);
+    if (end == std::string::npos) end = size;
+    std::size_t b = start, e = end;
     start = end + 1;
-    if (line.empty() || line[0] == ';') continue;
-    if (line.front() == '[' && line.back() == ']') {
-      const std::string name = Trim(line.substr(1, line.size() - 2));
-      current = &FindOrAdd(name);
+    TrimRange(FText, b, e);
+    if (b == e || FText[b] == ';') continue;
+    if (FText[b] == '[' && FText[e - 1] == ']' && e - b >= 2) {
+      std::size_t nb = b + 1, ne = e - 1;
+      TrimRange(FText, nb, ne);
+      current = &FindOrAdd(FText.substr(nb, ne - nb));
       continue;
     }
     if (!current) continue;
     TLine entry;
-    const std::size_t eq = line.find('=');
-    if (eq == std::string::npos) {
-      entry.Key = line;
+    const auto lineEnd = FText.begin() + static_cast<std::ptrdiff_t>(e);
+    const std::size_t eq = static_cast<std::size_t>(
+        std::find(FText.begin() + static_cast<std::ptrdiff_t>(b), lineEnd, '=') - FText.begin());
+    if (eq >= e) {
+      entry.Key = span(b, e);
     } else {
+      std::size_t kb = b, ke = eq, vb = eq + 1, ve = e;
+      TrimRange(FText, kb, ke);
+      TrimRange(FText, vb, ve);
       entry.HasKey = true;
-      entry.Key = Trim(line.substr(0, eq));
-      entry.Value = Trim(line.substr(eq + 1));
+      entry.Key = span(kb, ke);
+      entry.Value = span(vb, ve);
     }
-    current->Lines.push_back(std::move(entry));
+    current->Lines.push_back(entry);
   }
+}
+
+TIniFile::TSpan TIniFile::Store(std::string_view text) {
+  if (FText.size() + text.size() > kMaxFileSize) throw std::length_error("Text zu groß");
+  const TSpan span{static_cast<uint32_t>(FText.size()), static_cast<uint32_t>(text.size())};
+  FText.append(text);
+  return span;
 }
 
 std::string TIniFile::Text() const {
   std::string out;
+  out.reserve(FText.size() + FSections.size() * 8);
   for (const TSection& section : FSections) {
-    out += "[" + section.Name + "]\r\n";
+    out += '[';
+    out += section.Name;
+    out += "]\r\n";
     for (const TLine& line : section.Lines) {
-      out += line.HasKey ? line.Key + "=" + line.Value : line.Key;
+      out += View(line.Key);
+      if (line.HasKey) {
+        out += '=';
+        out += View(line.Value);
+      }
       out += "\r\n";
     }
     out += "\r\n";
@@ -211,36 +287,50 @@ void TIniFile::SaveToFile(const std::string& fileName) const {
 }
 
 void TIniFile::Clear() {
+  FText.clear();
   FSections.clear();
   FIndex.clear();
+  FLast = kNone;
 }
 
 void TIniFile::Reindex() {
   FIndex.clear();
+  FLast = kNone;
   for (std::size_t i = 0; i < FSections.size(); ++i)
     FIndex.emplace(UpperCase(FSections[i].Name), i);
 }
 
-const TIniFile::TSection* TIniFile::Find(const std::string& section) const {
+std::size_t TIniFile::IndexOf(const std::string& section) const {
+  // Readers and writers go through a section key by key: the section of the last look-up is
+  // asked for again far more often than any other.
+  if (FLast != kNone && FSections[FLast].Name == section) return FLast;
   const auto it = FIndex.find(UpperCase(section));
-  return it == FIndex.end() ? nullptr : &FSections[it->second];
+  if (it == FIndex.end()) return kNone;
+  FLast = it->second;
+  return FLast;
+}
+
+const TIniFile::TSection* TIniFile::Find(const std::string& section) const {
+  const std::size_t index = IndexOf(section);
+  return index == kNone ? nullptr : &FSections[index];
 }
 
 TIniFile::TSection* TIniFile::Find(const std::string& section) {
-  const auto it = FIndex.find(UpperCase(section));
-  return it == FIndex.end() ? nullptr : &FSections[it->second];
+  const std::size_t index = IndexOf(section);
+  return index == kNone ? nullptr : &FSections[index];
 }
 
 TIniFile::TSection& TIniFile::FindOrAdd(const std::string& section) {
-  if (TSection* found = Find(section)) return *found;
-  FIndex.emplace(UpperCase(section), FSections.size());
-  FSections.push_back(TSection{section, {}});
-  return FSections.back();
+  if (FLast != kNone && FSections[FLast].Name == section) return FSections[FLast];
+  const auto [it, added] = FIndex.try_emplace(UpperCase(section), FSections.size());
+  if (added) FSections.push_back(TSection{section, {}});
+  FLast = it->second;
+  return FSections[FLast];
 }
 
-const TIniFile::TLine* TIniFile::FindKey(const TSection& section, const std::string& key) {
+const TIniFile::TLine* TIniFile::FindKey(const TSection& section, const std::string& key) const {
   for (const TLine& line : section.Lines)
-    if (line.HasKey && SameName(line.Key, key)) return &line;
+    if (line.HasKey && SameName(View(line.Key), key)) return &line;
   return nullptr;
 }
 
@@ -264,7 +354,7 @@ std::vector<std::string> TIniFile::Keys(const std::string& section) const {
   std::vector<std::string> keys;
   if (const TSection* s = Find(section))
     for (const TLine& line : s->Lines)
-      if (line.HasKey) keys.push_back(line.Key);
+      if (line.HasKey) keys.emplace_back(View(line.Key));
   return keys;
 }
 
@@ -301,7 +391,7 @@ std::string TIniFile::ReadString(const std::string& section, const std::string& 
   const TSection* s = Find(section);
   if (!s) return defaultValue;
   const TLine* line = FindKey(*s, key);
-  return line ? line->Value : defaultValue;
+  return line ? std::string(View(line->Value)) : defaultValue;
 }
 
 int64_t TIniFile::ReadInteger(const std::string& section, const std::string& key,
@@ -317,15 +407,21 @@ bool TIniFile::ReadBool(const std::string& section, const std::string& key,
 }
 
 void TIniFile::WriteString(const std::string& section, const std::string& key,
-                           const std::string& value) {
-  TSection& s = FindOrAdd(section);
-  for (TLine& line : s.Lines) {
-    if (line.HasKey && SameName(line.Key, key)) {
-      line.Value = value;
+                           const std::string& rawValue) {
+  // A line break inside a value would end its line and could start a section of its own.
+  const std::string value = OnOneLine(rawValue);
+  const std::size_t index = static_cast<std::size_t>(&FindOrAdd(section) - FSections.data());
+  for (TLine& line : FSections[index].Lines) {
+    if (line.HasKey && SameName(View(line.Key), key)) {
+      if (View(line.Value) != value) line.Value = Store(value);
       return;
     }
   }
-  s.Lines.push_back(TLine{true, key, value});
+  TLine line;
+  line.HasKey = true;
+  line.Key = Store(key);
+  line.Value = Store(value);
+  FSections[index].Lines.push_back(line);
 }
 
 void TIniFile::WriteInteger(const std::string& section, const std::string& key, int64_t value) {

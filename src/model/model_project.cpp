@@ -82,23 +82,49 @@ void ReadModelHeader(const std::string& fileName, TModelHeader& header) {
   header.Description = ini.ReadString("Modell", "Description", header.Description);
 }
 
-std::string SaveModelFile(TModulsList& list, const std::string& fileName,
-                          const TModelHeader& header, const std::string& errorPrefix) {
-  const std::string file = ChangeFileExt(fileName, ".INI");
-  const std::string folder = ExtractFileDir(file);
-  const std::string name = FileNameWithoutExt(file);
+bool LoadModelFile(TModulsList& list, const std::string& fileName, TModelHeader& header) {
+  TIniFile ini;
+  bool complete;
+  if (!FileExists(fileName) || !ini.LoadFromFile(fileName)) {
+    // Missing: an empty model. Unreadable: reported, and remembered as a load that stopped.
+    complete = list.Load_FromFile(fileName);
+  } else {
+    header.Caption = ini.ReadString("Modell", "Caption", header.Caption);
+    header.Description = ini.ReadString("Modell", "Description", header.Description);
+    complete = list.LoadFromIni(ini, fileName);
+  }
+  list.MarkUnmodified(header);
+  return complete;
+}
+
+bool SaveModelFile(TModulsList& list, const std::string& fileName, const TModelHeader& header,
+                   const std::string& errorPrefix) {
   try {
-    if (!FileExists(file)) CreateModellFiles(folder, name);
+    const std::string file = ModelSaveFileName(fileName);
+    if (file.empty()) throw std::runtime_error("kein Dateiname angegeben, nichts gespeichert");
+    const std::string folder = ExtractFileDir(file);
+    const std::string name = FileNameWithoutExt(file);
+    // Header, model section, interfaces and modules are put together in memory and the file is
+    // replaced once: a save cut off at any moment leaves the old file or the new one.
     TIniFile ini;
-    std::string error;
-    if (!ini.LoadFromFile(file, &error)) throw std::runtime_error(error);
+    if (FileExists(file)) {
+      std::string error;
+      if (!ini.LoadFromFile(file, &error)) throw std::runtime_error(error);
+    } else {
+      if (!folder.empty() && !DirectoryExists(folder)) ForceDirectories(folder);
+      WriteHeader(ini);
+      WriteModellSection(ini, name, folder, name, "");
+    }
     WriteModellSection(ini, name, folder, header.Caption, header.Description);
+    list.RenumberIFCs();
+    list.WriteSections(ini);
     ini.SaveToFile(file);
-    list.Save_ToFile(file);
+    list.MarkSaved(file, header);
+    return true;
   } catch (const std::exception& e) {
     ReportMessage(errorPrefix + e.what(), 1);
+    return false;
   }
-  return file;
 }
 
 TBDObj* TBDObjList::Add(std::unique_ptr<TBDObj> item) {

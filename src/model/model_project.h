@@ -20,18 +20,17 @@ std::string DefaultModellDir();
 // never used, even where it can be written.
 std::string DefaultModellDirFor(const std::string& programDir, const std::string& dataDir);
 
-// The text of the model section the main window shows and saves.
-struct TModelHeader {
-  std::string Caption = "Modell1";
-  std::string Description = "Meine Modellbahn ";
-};
 // Reads "Caption" and "Description" of section "Modell", each defaulting to the header's value.
 void ReadModelHeader(const std::string& fileName, TModelHeader& header);
-// Saves the model as the main window does: the header sections when the file is new, the "Modell"
-// section, then the interfaces and modules. `errorPrefix` starts the report of a failure.
-// Returns the file written (its extension is ".INI").
-std::string SaveModelFile(TModulsList& list, const std::string& fileName,
-                          const TModelHeader& header, const std::string& errorPrefix);
+// Loads the model as the main window does: the header (as ReadModelHeader) and the interfaces and
+// modules, from one reading of the file; the model is then unmodified. False when the load
+// stopped early (the list's PartialLoad tells where).
+bool LoadModelFile(TModulsList& list, const std::string& fileName, TModelHeader& header);
+// Saves the model as the main window does, into ModelSaveFileName(fileName): the header sections
+// when the file is new, the "Modell" section, the interfaces and modules, all in one atomic
+// replace of the file. `errorPrefix` starts the report of a failure; false then.
+bool SaveModelFile(TModulsList& list, const std::string& fileName, const TModelHeader& header,
+                   const std::string& errorPrefix);
 
 // A layout object that carries a number.
 class TBDObj {

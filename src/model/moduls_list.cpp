@@ -10,7 +10,10 @@
 #include "support/message_sink.h"
 #include "support/paths.h"
 
-TModulsList::TModulsList(TClock* clock) : FClock(clock) {}
+TModulsList::TModulsList(TClock* clock) : FClock(clock) {
+  // An empty model with the default header matches the file a new model starts from.
+  MarkUnmodified(FSavedHeader);
+}
 
 TModulsList::~TModulsList() {
   try {
@@ -36,6 +39,7 @@ TModulsItem* TModulsList::AddIFC(const std::string& className) {
   FInterfaces.push_back(std::move(ifc));
   FItems.push_back(std::move(item));
   TModulsItem* added = FItems.back().get();
+  FIFCItems.push_back(added);
   added->IFC->SetIfcNumber(IFCCount() - 1);
   return added;
 }
@@ -58,7 +62,36 @@ TModulsItem* TModulsList::AddModul(const std::string& className, TRS485IFC* ifc,
   item->IFC = ifc;
   item->Modul = created;
   FItems.push_back(std::move(item));
+  FModulItems[created] = FItems.back().get();
   return FItems.back().get();
+}
+
+void TModulsList::RemoveGathered(const std::vector<TModulsItem*>& gathered) {
+  for (TModulsItem* each : gathered) {
+    try {
+      if (each->Form) each->Form->CloseForm();
+    } catch (...) {
+    }
+    try {
+      // The window stays (its owner frees it) but must not touch the module once it is gone.
+      if (each->Form && each->Modul) each->Form->DetachModul();
+    } catch (...) {
+    }
+    try {
+      if (each->Modul) FModulItems.erase(each->Modul);
+      if (each->IFC && each->Modul) each->IFC->RemoveModule(each->Modul);
+    } catch (...) {
+    }
+  }
+  try {
+    const std::unordered_set<const TModulsItem*> going(gathered.begin(), gathered.end());
+    const auto gone = [&going](const auto& p) { return going.count(p.get()) > 0; };
+    FItems.erase(std::remove_if(FItems.begin(), FItems.end(), gone), FItems.end());
+    FIFCItems.erase(std::remove_if(FIFCItems.begin(), FIFCItems.end(),
+                                   [&going](TModulsItem* p) { return going.count(p) > 0; }),
+                    FIFCItems.end());
+  } catch (...) {
+  }
 }
 
 void TModulsList::RemoveItem(TModulsItem* item) {
@@ -79,30 +112,7 @@ void TModulsList::RemoveItem(TModulsItem* item) {
   } else {
     gathered.push_back(item);
   }
-  for (TModulsItem* each : gathered) {
-    try {
-      if (each->Form) each->Form->CloseForm();
-    } catch (...) {
-    }
-    try {
-      // The window stays (its owner frees it) but must not touch the module once it is gone.
-      if (each->Form && each->Modul) each->Form->DetachModul();
-    } catch (...) {
-    }
-    try {
-      if (each->IFC && each->Modul) each->IFC->RemoveModule(each->Modul);
-    } catch (...) {
-    }
-  }
-  // The gathered items leave the list in one pass: an interface of 255 modules must not cost a
-  // walk over the whole list for each of them.
-  try {
-    const std::unordered_set<const TModulsItem*> gone(gathered.begin(), gathered.end());
-    FItems.erase(std::remove_if(FItems.begin(), FItems.end(),
-                                [&gone](const auto& p) { return gone.count(p.get()) > 0; }),
-                 FItems.end());
-  } catch (...) {
-  }
+  RemoveGathered(gathered);
   if (isInterface && ifc) {
     // No item refers to the interface any more: stop its bus thread and release it.
     auto it = std::find_if(FInterfaces.begin(), FInterfaces.end(),
@@ -112,29 +122,46 @@ void TModulsList::RemoveItem(TModulsItem* item) {
 }
 
 void TModulsList::RemoveAll() {
-  while (IFCCount() > 0) {
-    TModulsItem* last = IFCItem(IFCCount() - 1);
-    if (!last) break;
-    RemoveItem(last);
+  // As removing the interfaces one by one from the last would, but in one pass: a model of
+  // thousands of interfaces must not cost a walk over the list per interface.
+  std::unordered_map<const TRS485IFC*, std::vector<TModulsItem*>> itemsOf;
+  for (const auto& each : FItems)
+    if (each->IFC) itemsOf[each->IFC].push_back(each.get());
+  for (auto it = FIFCItems.rbegin(); it != FIFCItems.rend(); ++it) {
+    TRS485IFC* ifc = (*it)->IFC;
+    if (!ifc) continue;
+    try {
+      ifc->SetActive(false);
+    } catch (...) {
+    }
+    const auto found = itemsOf.find(ifc);
+    if (found == itemsOf.end()) continue;
+    std::vector<TModulsItem*> gathered;
+    gathered.swap(found->second);
+    for (TModulsItem* each : gathered) {
+      try {
+        if (each->Form) each->Form->CloseForm();
+      } catch (...) {
+      }
+      try {
+        if (each->Form && each->Modul) each->Form->DetachModul();
+      } catch (...) {
+      }
+      try {
+        if (each->Modul) ifc->RemoveModule(each->Modul);
+      } catch (...) {
+      }
+    }
   }
   FItems.clear();
+  FIFCItems.clear();
+  FModulItems.clear();
   FInterfaces.clear();
 }
 
-int TModulsList::IFCCount() const {
-  return static_cast<int>(std::count_if(FItems.begin(), FItems.end(), [](const auto& item) {
-    return item->ItemKind == ikInterface;
-  }));
-}
-
 TModulsItem* TModulsList::IFCItem(int index) const {
-  if (index < 0) return nullptr;
-  int n = 0;
-  for (const auto& item : FItems) {
-    if (item->ItemKind != ikInterface) continue;
-    if (n++ == index) return item.get();
-  }
-  return nullptr;
+  if (index < 0 || index >= IFCCount()) return nullptr;
+  return FIFCItems[static_cast<std::size_t>(index)];
 }
 
 TRS485IFC* TModulsList::IFCByIndex(int index) const {
@@ -149,9 +176,8 @@ TModulsItem* TModulsList::ItemOfIFC(const TRS485IFC* ifc) const {
 }
 
 TModulsItem* TModulsList::ItemOfModul(const TBaseModul* modul) const {
-  for (const auto& item : FItems)
-    if (item->Modul == modul) return item.get();
-  return nullptr;
+  const auto found = FModulItems.find(modul);
+  return found == FModulItems.end() ? nullptr : found->second;
 }
 
 TRS485IFC* TModulsList::IFCByNumber(int32_t number) const {

@@ -39,8 +39,10 @@ class TBaseModul : public TBusModule {
   std::string Hinweis;
   std::string Description = "UnTyped BaseModul for Serial/RS485 Port, Quorvane";
 
-  // The class name the model file writes and the text commands report.
+  // The class name the text commands report.
   virtual const char* ClassName() const { return "TBaseModul"; }
+  // The class name the model file writes and the main window's tree shows.
+  virtual std::string ModelClassName() const { return ClassName(); }
 
   virtual void SetAktiv(bool on);
   virtual void SetEnabled(bool on);

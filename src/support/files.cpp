@@ -2,8 +2,58 @@
 
 #include <QDir>
 #include <QFile>
-#include <QSaveFile>
+#include <QFileInfo>
+#include <QRandomGenerator>
+#include <filesystem>
 #include <stdexcept>
+#include <system_error>
+
+namespace {
+
+// Temporary files are named after their target: "<name>.~" + six letters or digits + ".tmp".
+const QString kTempInfix = QStringLiteral(".~");
+const QString kTempSuffix = QStringLiteral(".tmp");
+constexpr int kTempRandomLength = 6;
+
+std::runtime_error WriteError(const std::string& path, const QString& reason) {
+  return std::runtime_error("Datei " + path +
+                            " kann nicht geschrieben werden: " + reason.toStdString());
+}
+
+// A link is written through: the file it points to is replaced, the link stays.
+QString ResolvedTarget(const QString& path) {
+  const QFileInfo info(path);
+  return info.isSymLink() ? info.symLinkTarget() : path;
+}
+
+bool IsTemporaryOf(const QString& entry, const QString& targetName) {
+  const QString prefix = targetName + kTempInfix;
+#ifdef _WIN32
+  const Qt::CaseSensitivity cs = Qt::CaseInsensitive;
+#else
+  const Qt::CaseSensitivity cs = Qt::CaseSensitive;
+#endif
+  return entry.size() == prefix.size() + kTempRandomLength + kTempSuffix.size() &&
+         entry.startsWith(prefix, cs) && entry.endsWith(kTempSuffix, cs);
+}
+
+// Removes what cut-off writes of the target left behind.
+void RemoveLeftovers(const QFileInfo& target) {
+  const QDir dir = target.absoluteDir();
+  const QString name = target.fileName();
+  for (const QString& entry : dir.entryList(QDir::Files | QDir::Hidden | QDir::System))
+    if (IsTemporaryOf(entry, name)) QFile::remove(dir.filePath(entry));
+}
+
+QString TemporaryNameFor(const QFileInfo& target) {
+  static const char kChars[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+  QString random;
+  for (int i = 0; i < kTempRandomLength; ++i)
+    random += QChar(kChars[QRandomGenerator::global()->bounded(36)]);
+  return target.absoluteDir().filePath(target.fileName() + kTempInfix + random + kTempSuffix);
+}
+
+}  // namespace
 
 bool ReadFileBytes(const std::string& path, std::string& bytes, std::string* error) {
   QFile file(QString::fromStdString(path));
@@ -20,16 +70,35 @@ bool ReadFileBytes(const std::string& path, std::string& bytes, std::string* err
   return true;
 }
 
+std::string TemporaryFilePattern(const std::string& path) {
+  const QFileInfo target(ResolvedTarget(QString::fromStdString(path)));
+  return (target.fileName() + kTempInfix + "*" + kTempSuffix).toStdString();
+}
+
 void WriteFileAtomically(const std::string& path, const std::string& bytes) {
-  QSaveFile file(QString::fromStdString(path));
-  if (!file.open(QIODevice::WriteOnly))
-    throw std::runtime_error("Datei " + path +
-                             " kann nicht geschrieben werden: " + file.errorString().toStdString());
-  if (file.write(bytes.data(), static_cast<qint64>(bytes.size())) !=
+  const QFileInfo target(ResolvedTarget(QString::fromStdString(path)));
+  if (target.isDir()) throw WriteError(path, QStringLiteral("ein Ordner dieses Namens ist im Weg"));
+  RemoveLeftovers(target);
+  QFile temp(TemporaryNameFor(target));
+  if (!temp.open(QIODevice::WriteOnly | QIODevice::NewOnly))
+    throw WriteError(path, temp.errorString());
+  const auto fail = [&](const QString& reason) {
+    temp.close();
+    temp.remove();
+    return WriteError(path, reason);
+  };
+  if (temp.write(bytes.data(), static_cast<qint64>(bytes.size())) !=
           static_cast<qint64>(bytes.size()) ||
-      !file.commit())
-    throw std::runtime_error("Datei " + path +
-                             " kann nicht geschrieben werden: " + file.errorString().toStdString());
+      !temp.flush())
+    throw fail(temp.errorString());
+  if (!SyncFileToDisk(temp.handle()))
+    throw fail(QStringLiteral("Daten nicht auf die Platte gebracht"));
+  temp.close();
+  if (target.exists()) temp.setPermissions(QFile::permissions(target.absoluteFilePath()));
+  std::error_code error;
+  std::filesystem::rename(std::filesystem::path(temp.fileName().toStdU16String()),
+                          std::filesystem::path(target.absoluteFilePath().toStdU16String()), error);
+  if (error) throw fail(QString::fromStdString(error.message()));
 }
 
 void ForceDirectories(const std::string& path) {

@@ -83,3 +83,11 @@ bool FileExists(const std::string& path) {
 bool DirectoryExists(const std::string& path) {
   return QFileInfo(QString::fromStdString(path)).isDir();
 }
+
+bool SameFile(const std::string& a, const std::string& b) {
+  const QFileInfo first(QString::fromStdString(a));
+  const QFileInfo second(QString::fromStdString(b));
+  if (first.exists() && second.exists())
+    return first.canonicalFilePath() == second.canonicalFilePath();
+  return QDir::cleanPath(first.absoluteFilePath()) == QDir::cleanPath(second.absoluteFilePath());
+}

@@ -19,4 +19,7 @@ std::string ProgramDir();
 // even when it can be written (by root).
 bool IsInstalledProgramDir(const std::string& programDir);
 bool FileExists(const std::string& path);
+// Whether both names lead to the same file (links followed; for names of missing files, whether
+// they name the same place).
+bool SameFile(const std::string& a, const std::string& b);
 bool DirectoryExists(const std::string& path);

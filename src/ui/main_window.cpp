@@ -18,6 +18,7 @@
 
 #include "bus/bus_interface.h"
 #include "model/moduls_list.h"
+#include "model/traffic_log.h"
 #include "model/workflow_guard.h"
 #include "modules/base_modul.h"
 #include "support/conversions.h"
@@ -26,6 +27,7 @@
 #include "support/version.h"
 #include "support/waits.h"
 #include "ui/controls/tree_helpers.h"
+#include "ui/frm_bus_monitor.h"
 #include "ui/help_window.h"
 #include "ui/main_icons.h"
 #include "ui/modules/modul_form.h"
@@ -67,6 +69,7 @@ TfrmVelmoraConfig::TfrmVelmoraConfig(const std::string& modellDir)
   };
   BuildMenus();
   BuildControls();
+  InstallQuestionBox();
   resize(800, 530);
   FormCreate();
 }
@@ -96,6 +99,7 @@ void TfrmVelmoraConfig::FormCreate() {
   Memo2->clear();
   FGleisNetz = std::make_unique<TGleisNetz>();
   FDispatcher = std::make_unique<TBDispatcher>();
+  CreateTraffic();
   if (!IsDeveloperMode()) {
     mnuModulAdd->setVisible(false);
     btnTest->setVisible(false);
@@ -117,9 +121,13 @@ void TfrmVelmoraConfig::FormActivate() {
   if (ModulsList().Count() == 0) NewIFC();
   ShowIFCData(SelectedIFC());
   UpdateIFCControls();
+  // The interface offered for an empty model is no change of the user's.
+  MarkModelUnmodified();
 }
 
 bool TfrmVelmoraConfig::FormCloseQuery() {
+  // Nothing is taken down before the user has decided about unsaved changes.
+  if (!ConfirmDropModel()) return false;
   QApplication::setOverrideCursor(Qt::WaitCursor);
   Lock();
   VSTModuls->setUpdatesEnabled(false);
@@ -164,6 +172,11 @@ void TfrmVelmoraConfig::FormDestroy() {
   for (TfrmModulBase* form : FModulForms)
     delete form;
   FModulForms.clear();
+  // The monitor reads the model and the traffic: it goes before them.
+  delete FBusMonitor;
+  FBusMonitor = nullptr;
+  if (FHealthTimer) FHealthTimer->stop();
+  FTraffic.reset();
   FDispatcher.reset();
   FGleisNetz.reset();
   SetMessageHandler(FPreviousHandler);
@@ -292,6 +305,7 @@ void TfrmVelmoraConfig::LoadModell(const std::string& fileName) {
     ReportMessage(text, 1);
     return;
   }
+  if (!ConfirmDropModel()) return;
   const std::string ini = ChangeFileExt(fileName, ".INI");
   ModellDir = ExtractFileDir(ini);
   ModellName = FileNameWithoutExt(ini);
@@ -300,15 +314,13 @@ void TfrmVelmoraConfig::LoadModell(const std::string& fileName) {
   VSTModuls->setUpdatesEnabled(false);
   VSTModuls->clear();
   TModulsItem* first = nullptr;
+  bool complete = true;
   try {
-    TModelHeader header;
-    header.Caption = S(edCaption->text());
-    header.Description = S(edDescr->text());
-    ReadModelHeader(fileName, header);
+    TModelHeader header = ShownHeader();
+    TModulsList& list = ModulsList();
+    complete = LoadModelFile(list, fileName, header);
     edCaption->setText(Q(header.Caption));
     edDescr->setText(Q(header.Description));
-    TModulsList& list = ModulsList();
-    list.Load_FromFile(fileName);
     FreeDetachedForms();
     first = list.IFCItem(0);
     for (int i = 0; i < list.IFCCount(); ++i) {
@@ -326,22 +338,32 @@ void TfrmVelmoraConfig::LoadModell(const std::string& fileName) {
   VSTModuls->setUpdatesEnabled(true);
   Unlock();
   UpdateIFCControls();
+  MarkModelUnmodified();
+  // Saving such a model over its file would erase the rest: the user must know before anything
+  // else happens.
+  if (!complete && ModulsList().PartialLoad()) ShowNotice(ModulsList().PartialLoad()->Notice());
 }
 
-void TfrmVelmoraConfig::SaveModell(const std::string& fileName) {
-  const std::string file = ChangeFileExt(fileName, ".INI");
-  ModellDir = ExtractFileDir(file);
-  ModellName = FileNameWithoutExt(file);
-  FDialogDir = Q(ModellDir);
-  try {
-    TModelHeader header;
-    header.Caption = S(edCaption->text());
-    header.Description = S(edDescr->text());
-    SaveModelFile(ModulsList(), file, header, "TfrmVelmoraConfig.SaveModell: ");
-  } catch (const std::exception& e) {
-    ReportMessage(std::string("TfrmVelmoraConfig.SaveModell: ") + e.what(), 1);
+bool TfrmVelmoraConfig::SaveModell(const std::string& fileName) {
+  const std::string file = ModelSaveFileName(fileName);
+  bool saved = false;
+  if (file.empty()) {
+    ReportMessage("TfrmVelmoraConfig.SaveModell: kein Dateiname angegeben, nichts gespeichert", 1);
+  } else if (ModulsList().SaveWouldEraseUnloaded(file) &&
+             QuestionBox(kPartialSaveQuestion, false) != anJa) {
+    SetStatus(1, "Nicht gespeichert: die Datei wurde nur teilweise geladen.");
+  } else {
+    ModellDir = ExtractFileDir(file);
+    ModellName = FileNameWithoutExt(file);
+    FDialogDir = Q(ModellDir);
+    try {
+      saved = SaveModelFile(ModulsList(), file, ShownHeader(), "TfrmVelmoraConfig.SaveModell: ");
+    } catch (const std::exception& e) {
+      ReportMessage(std::string("TfrmVelmoraConfig.SaveModell: ") + e.what(), 1);
+    }
   }
   UpdateIFCControls();
+  return saved;
 }
 
 void TfrmVelmoraConfig::tbtnLoadFromFileClick() {

@@ -35,6 +35,9 @@ class QTreeWidgetItem;
 class TCardConfigController;
 class TModulSearch;
 class TRS485IFC;
+class QTimer;
+class TBusTraffic;
+class TfrmBusMonitor;
 class TfrmHilfe;
 class TfrmModulBase;
 
@@ -49,6 +52,9 @@ class TfrmVelmoraConfig : public QMainWindow {
   // temporary one.
   explicit TfrmVelmoraConfig(const std::string& modellDir = DefaultModellDir());
   ~TfrmVelmoraConfig() override;
+
+  // The tree's columns: the six of the model, then the link health of each module.
+  enum TTreeColumn { tcAntwMs = 6, tcFehler = 7, tcZuletzt = 8, kTreeColumns = 9 };
 
   static constexpr const char* kCaption = "KavorConfig.exe: 1.2.2.1 (01.01.2018 17:55:00) ";
 
@@ -74,7 +80,8 @@ class TfrmVelmoraConfig : public QMainWindow {
   // Shows the item's window, creating it the first time.
   void ShowModulForm(TModulsItem* item);
   void LoadModell(const std::string& fileName);
-  void SaveModell(const std::string& fileName);
+  // False when nothing was saved (a failure, or the user kept the file of a partial load).
+  bool SaveModell(const std::string& fileName);
   // Selects the item's row (the first row when it has none).
   void SelectItem(const TModulsItem* item);
 
@@ -90,6 +97,23 @@ class TfrmVelmoraConfig : public QMainWindow {
                                            const std::string& preset)>
       InputBox;
 
+  // Answers of the question box.
+  enum TAnswer { anJa, anNein, anAbbrechen };
+  // The question box: the question, and whether "Abbrechen" is offered beside "Ja" and "Nein".
+  std::function<TAnswer(const std::string& question, bool withCancel)> QuestionBox;
+  static constexpr const char* kSaveChangesQuestion = "Änderungen am Modell speichern?";
+  static constexpr const char* kPartialSaveQuestion =
+      "Die Datei wurde nur teilweise geladen. Beim Speichern gehen die nicht geladenen Teile "
+      "verloren. Trotzdem speichern?";
+  // The caption and description as the fields show them.
+  TModelHeader ShownHeader() const;
+  // Whether the model has changes its file does not hold; the title shows them with a "*".
+  bool ModelModified() const;
+  void UpdateModifiedMark();
+  // Before the model is dropped: with unsaved changes, asks whether to save them. False when the
+  // model must stay (the user cancelled, or the save failed).
+  bool ConfirmDropModel();
+
   // Tree requests.
   QString VSTModulsGetText(const QTreeWidgetItem* node, int column) const;
   int VSTModulsGetImageIndex(const QTreeWidgetItem* node, TImageKind kind, int column) const;
@@ -97,6 +121,11 @@ class TfrmVelmoraConfig : public QMainWindow {
   void VSTModulsNewText(QTreeWidgetItem* node, int column, const QString& text);
   // Shows changes of the model (addresses, flags, connection) in the tree's rows.
   void RefreshTree();
+  // Shows the link health of the modules: their columns and state images.
+  void RefreshHealth();
+  // The traffic of all interfaces, and the monitor window once it was opened.
+  TBusTraffic& Traffic() { return *FTraffic; }
+  TfrmBusMonitor* BusMonitor() const { return FBusMonitor; }
 
   // The update lock: while above zero the user-change handlers do nothing.
   void Lock() { ++UpdateLock; }
@@ -118,6 +147,7 @@ class TfrmVelmoraConfig : public QMainWindow {
   QAction* mnuSchnellsuche1;
   QAction* mnuModulEntfernen1;
   QAction* mnuModulAdd;
+  QAction* mnuBusmonitor1;
   QAction* mnuHilfe1;
   QAction* mnuKonfigSichern;
   QAction* mnuKonfigVergleichen;
@@ -130,6 +160,7 @@ class TfrmVelmoraConfig : public QMainWindow {
   QAction* tbtnSuchen;
   QAction* tbtnSchnellsuche;
   QAction* tbtnModulDEL;
+  QAction* tbtnBusmonitor;
   QAction* btnTest;
   QAction* popModulEigenschaften;
   QAction* popModuleSuchen;
@@ -175,6 +206,7 @@ class TfrmVelmoraConfig : public QMainWindow {
   void mnuModulAddClick();
   void btnTestClick();
   void mnuHilfe1Click();
+  void mnuBusmonitor1Click();
   void Ueber1Click();
   void VSTModulsDblClick();
   void VSTModulsChange();
@@ -199,10 +231,21 @@ class TfrmVelmoraConfig : public QMainWindow {
   void SetStatus(int panel, const std::string& text);
   void RefreshNode(QTreeWidgetItem* node);
   int NodeImageIndex(const QTreeWidgetItem* node, TImageKind kind) const;
+  // Link health (main_window_health.cpp): a health column's text, and the state image of a
+  // module whose link is in trouble (-1: none).
+  QString HealthText(const TModulsItem* item, int column) const;
+  int HealthStateImage(const TModulsItem* item) const;
+  void SetNodeIcon(QTreeWidgetItem* node);
+  void RefreshHealthRows();
+  void CreateTraffic();
   void BindInterface(TRS485IFC* ifc, bool showReceived);
   void FillPortList();
   // Frees the windows of modules that are gone.
   void FreeDetachedForms();
+  // The model as it now stands counts as matching its file.
+  void MarkModelUnmodified();
+  // The question box by default, and the title mark's link to the caption and description.
+  void InstallQuestionBox();
   // Refuses, with a status text and a log line, when a workflow runs on the interface.
   bool RefuseWhileBusy(const TRS485IFC* ifc);
   std::string PortText() const;
@@ -215,6 +258,10 @@ class TfrmVelmoraConfig : public QMainWindow {
   std::vector<TfrmModulBase*> FModulForms;
   TTreeIcons FTreeIcons;
   TfrmHilfe* FHilfe = nullptr;  // a child, made at its first use
+  std::unique_ptr<TBusTraffic> FTraffic;
+  TfrmBusMonitor* FBusMonitor = nullptr;  // a child, made at its first use
+  QTimer* FHealthTimer = nullptr;
+  uint64_t FHealthTaken = 0;  // records taken at the last health refresh
   TMessageHandler FPreviousHandler;
   TNoticeHandler FPreviousNotice;
   bool FActivated = false;

@@ -99,6 +99,8 @@ void TfrmVelmoraConfig::BuildMenus() {
   mnuSchnellsuche1 = action("mnuSchnellsuche1", "Schnellsuche", quickSearch);
   mnuModulEntfernen1 = action("mnuModulEntfernen1", "Modul Entfernen", remove);
   mnuModulAdd = action("mnuModulAdd", "(Modul hinzufügen)", [this] { mnuModulAddClick(); });
+  mnuBusmonitor1 = action("mnuBusmonitor1", "Busmonitor…", [this] { mnuBusmonitor1Click(); });
+  mnuBusmonitor1->setShortcut(QKeySequence("Ctrl+B"));
   mnuHilfe1 = action("mnuHilfe1", "Hilfe", [this] { mnuHilfe1Click(); });
   mnuHilfe1->setShortcut(QKeySequence::HelpContents);
   Ueber1 = action("Ueber1", "Über...", [this] { Ueber1Click(); });
@@ -124,6 +126,8 @@ void TfrmVelmoraConfig::BuildMenus() {
   module->addAction(mnuModulEntfernen1);
   module->addAction(mnuModulAdd);
   module->addSeparator();
+  module->addAction(mnuBusmonitor1);
+  module->addSeparator();
   module->addAction(mnuKonfigSichern);
   module->addAction(mnuKonfigVergleichen);
   module->addAction(mnuKonfigWiederherstellen);
@@ -147,6 +151,8 @@ void TfrmVelmoraConfig::BuildMenus() {
   tbtnSuchen = tool("tbtnSuchen", "Module zum Interrface ermitteln", tiSearch, search);
   tbtnSchnellsuche = tool("tbtnSchnellsuche", "Schnellsuche", tiQuickSearch, quickSearch);
   tbtnModulDEL = tool("tbtnModulDEL", "Interrface/Modul entfernen", tiRemove, remove);
+  tbtnBusmonitor =
+      tool("tbtnBusmonitor", "Busmonitor", tiMonitor, [this] { mnuBusmonitor1Click(); });
   btnTest = action("btnTest", "(Test, Add div. Module)", [this] { btnTestClick(); });
 
   ToolBar1 = addToolBar("ToolBar1");
@@ -157,6 +163,7 @@ void TfrmVelmoraConfig::BuildMenus() {
        {tbtnExit, tbtnLoadFromFile, tbtnSaveToFile, tbtnIFCNeu, tbtnSuchen, tbtnSchnellsuche})
     ToolBar1->addAction(a);
   ToolBar1->addAction(tbtnModulDEL);
+  ToolBar1->addAction(tbtnBusmonitor);
   ToolBar1->addSeparator();
   ToolBar1->addAction(btnTest);
 
@@ -202,11 +209,15 @@ void TfrmVelmoraConfig::BuildControls() {
   treeLayout->setSpacing(3);
   VSTModuls = new QTreeWidget(treeArea);
   VSTModuls->setObjectName("VSTModuls");
-  VSTModuls->setColumnCount(6);
-  VSTModuls->setHeaderLabels({"IFC/Modul", "Status", "Adr.", "Firmware", "Bezeichnung", "Hinweis"});
-  const int widths[6] = {140, 48, 32, 80, 180, 300};
-  for (int i = 0; i < 6; ++i)
+  VSTModuls->setColumnCount(kTreeColumns);
+  VSTModuls->setHeaderLabels({"IFC/Modul", "Status", "Adr.", "Firmware", "Bezeichnung", "Hinweis",
+                              "Antw. ms", "Fehler", "zuletzt"});
+  const int widths[kTreeColumns] = {140, 48, 32, 80, 180, 300, 76, 44, 64};
+  for (int i = 0; i < kTreeColumns; ++i)
     VSTModuls->setColumnWidth(i, widths[i]);
+  VSTModuls->headerItem()->setToolTip(tcAntwMs, "Antwortzeit in ms: Mittelwert/95-%-Wert");
+  VSTModuls->headerItem()->setToolTip(tcFehler, "TimeOuts, unlesbare und fremde Antworten");
+  VSTModuls->headerItem()->setToolTip(tcZuletzt, "Zeit seit der letzten Antwort");
   VSTModuls->header()->setSectionsMovable(true);
   VSTModuls->header()->setSectionResizeMode(QHeaderView::Interactive);
   VSTModuls->header()->setStretchLastSection(true);

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "bus/bus_interface.h"
+#include "model/ini_file.h"
 #include "model/moduls_list.h"
 #include "modules/base_modul.h"
 #include "support/message_sink.h"
@@ -32,6 +33,7 @@ void TfrmVelmoraConfig::SelectItem(const TModulsItem* item) {
 QString TfrmVelmoraConfig::VSTModulsGetText(const QTreeWidgetItem* node, int column) const {
   const TModulsItem* item = ItemOf(node);
   if (!item) return QString();
+  if (column >= tcAntwMs) return HealthText(item, column);
   if (item->ItemKind == ikInterface && item->IFC) {
     switch (column) {
       case 0:
@@ -47,7 +49,7 @@ QString TfrmVelmoraConfig::VSTModulsGetText(const QTreeWidgetItem* node, int col
   if (const TBaseModul* modul = item->Modul) {
     switch (column) {
       case 0:
-        return modul->ClassName();
+        return Q(modul->ModelClassName());
       case 2:
         return Q(modul->AdresseText());
       case 3:
@@ -72,7 +74,10 @@ int TfrmVelmoraConfig::NodeImageIndex(const QTreeWidgetItem* node, TImageKind ki
   }
   const TBaseModul* modul = item->Modul;
   if (!modul) return -1;
-  if (kind == ikState) return modul->Aktiv ? 2 : 0;
+  if (kind == ikState) {
+    const int health = HealthStateImage(item);
+    return health >= 0 ? health : modul->Aktiv ? 2 : 0;
+  }
   const std::string name = modul->ClassName();
   if (name == "TIFCPorts") return 2;
   if (name == "THDX01") return 3;
@@ -94,19 +99,29 @@ void TfrmVelmoraConfig::VSTModulsNewText(QTreeWidgetItem* node, int column, cons
   if (UpdateLock > 0 || column != 5) return;
   TModulsItem* item = ItemOf(node);
   if (!item) return;
+  // The note as the model file keeps it, so that the row shows what the next load gives back.
+  const std::string note = StorableText(S(text));
   if (item->ItemKind == ikInterface && item->IFC)
-    item->IFC->Hinweis = S(text);
+    item->IFC->Hinweis = note;
   else if (item->Modul)
-    item->Modul->Hinweis = S(text);
+    item->Modul->Hinweis = note;
+  if (Q(note) != text) RefreshNode(node);
+  UpdateModifiedMark();
 }
 
 void TfrmVelmoraConfig::RefreshNode(QTreeWidgetItem* node) {
   if (!node) return;
   Lock();
-  for (int column = 0; column < 6; ++column) {
+  for (int column = 0; column < kTreeColumns; ++column) {
     const QString text = VSTModulsGetText(node, column);
     if (node->text(column) != text) node->setText(column, text);
   }
+  SetNodeIcon(node);
+  if (!(node->flags() & Qt::ItemIsEditable)) node->setFlags(node->flags() | Qt::ItemIsEditable);
+  Unlock();
+}
+
+void TfrmVelmoraConfig::SetNodeIcon(QTreeWidgetItem* node) {
   // Every icon change repaints the row: set it only when the node or state image changed.
   const int image = NodeImageIndex(node, ikNormal);
   const int state = NodeImageIndex(node, ikState);
@@ -115,13 +130,13 @@ void TfrmVelmoraConfig::RefreshNode(QTreeWidgetItem* node) {
     node->setIcon(0, FTreeIcons.Icon(image, state));
     node->setData(0, kIconKeyRole, iconKey);
   }
-  if (!(node->flags() & Qt::ItemIsEditable)) node->setFlags(node->flags() | Qt::ItemIsEditable);
-  Unlock();
 }
 
 void TfrmVelmoraConfig::RefreshTree() {
   for (QTreeWidgetItem* node : TreeNodes(VSTModuls))
     RefreshNode(node);
+  // Module windows change the model too (a card's polling flag, say).
+  UpdateModifiedMark();
 }
 
 void TfrmVelmoraConfig::RebuildTree() {
@@ -171,6 +186,7 @@ void TfrmVelmoraConfig::RebuildTree() {
   }
   VSTModuls->setUpdatesEnabled(true);
   Unlock();
+  UpdateModifiedMark();
 }
 
 void TfrmVelmoraConfig::VSTModulsDblClick() {

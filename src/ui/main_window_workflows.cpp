@@ -185,6 +185,7 @@ void TfrmVelmoraConfig::ChangeModulAdresse() {
     ReportMessage(std::string("TfrmVelmoraConfig.ChangeModulAdresse: ") + e.what(), 1);
   }
   if (QTreeWidgetItem* node = VSTModuls->currentItem()) RefreshNode(node);
+  UpdateModifiedMark();
 }
 
 void TfrmVelmoraConfig::mnuModulAddClick() {

@@ -38,6 +38,7 @@ TEST(IniFileTest, ReadingRules) {
       "; Kommentar\n"
       "\n"
       "  ClassName =  TSer485BusIFC  \n"
+      "  frei stehend  \n"
       "Baud=$4B00\n"
       "Timeout=0x00C8\n"
       "Neg=-5\n"
@@ -55,6 +56,9 @@ TEST(IniFileTest, ReadingRules) {
   EXPECT_EQ(ini.ReadString("Settings_IFK0", "Gleich", ""), "a=b");
   EXPECT_EQ(ini.ReadString("Settings_IFK0", "Extra", ""), "1");
   EXPECT_EQ(ini.ReadString("Nirgends", "Key", "def"), "def");
+  // A line without "=" stays a line of its own and takes nothing from the lines after it.
+  EXPECT_NE(ini.Text().find("TSer485BusIFC\r\nfrei stehend\r\nBaud=$4B00\r\n"), std::string::npos);
+  EXPECT_FALSE(ini.ValueExists("Settings_IFK0", "frei stehend"));
   EXPECT_TRUE(ini.ReadBool("Settings_IFK0", "Neg", false));
   EXPECT_FALSE(ini.ReadBool("Settings_IFK0", "Missing", false));
 }

@@ -71,6 +71,8 @@ class CardConfigWindowTest : public QObject {
   // expansion; the card at $32 is selected.
   std::unique_ptr<TfrmVelmoraConfig> MakeWindow() {
     auto w = std::make_unique<TfrmVelmoraConfig>(ModelDir());
+    // These tests change the model on purpose; dropping it is not what they ask about.
+    w->QuestionBox = [](const std::string&, bool) { return TfrmVelmoraConfig::anNein; };
     SetNoticeHandler([](const std::string&) {});
     w->FormActivate();
     w->cboPort->setCurrentIndex(w->cboPort->findText("SIM"));

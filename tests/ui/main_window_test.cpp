@@ -48,6 +48,8 @@ class MainWindowTest : public QObject {
   // A window on the temporary model folder, its notices recorded instead of shown.
   std::unique_ptr<TfrmVelmoraConfig> MakeWindow(bool activate = true) {
     auto window = std::make_unique<TfrmVelmoraConfig>(ModelDir());
+    // Unsaved changes are given up without a modal box in the way.
+    window->QuestionBox = [](const std::string&, bool) { return TfrmVelmoraConfig::anNein; };
     SetNoticeHandler([this](const std::string& text) { Notices.push_back(text); });
     if (activate) window->FormActivate();
     return window;

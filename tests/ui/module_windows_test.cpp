@@ -89,6 +89,8 @@ class ModuleWindowsTest : public QObject {
                 {"TRS485Dummy", 0x40},
                 {"TIFCPorts", 0x7F}});
     auto w = std::make_unique<TfrmVelmoraConfig>(ModelDir());
+    // These tests change the model on purpose; dropping it is not what they ask about.
+    w->QuestionBox = [](const std::string&, bool) { return TfrmVelmoraConfig::anNein; };
     SetNoticeHandler([](const std::string&) {});
     w->FormActivate();
     w->ConnectIFC(true);
@@ -266,6 +268,8 @@ class ModuleWindowsTest : public QObject {
     WriteModel(file, kInterfaces, modules);
 
     auto w = std::make_unique<TfrmVelmoraConfig>(ModelDir());
+    // These tests change the model on purpose; dropping it is not what they ask about.
+    w->QuestionBox = [](const std::string&, bool) { return TfrmVelmoraConfig::anNein; };
     w->FormActivate();
     w->LoadModell(file);
     TModulsList& list = w->ModulsList();

@@ -36,6 +36,8 @@ class ModuleWorkflowsTest : public QObject {
 
   std::unique_ptr<TfrmVelmoraConfig> MakeWindow() {
     auto window = std::make_unique<TfrmVelmoraConfig>(Dir->path().toStdString() + "/Modell1");
+    // Unsaved changes are given up without a modal box in the way.
+    window->QuestionBox = [](const std::string&, bool) { return TfrmVelmoraConfig::anNein; };
     SetNoticeHandler([this](const std::string& text) { Notices.push_back(text); });
     window->FormActivate();
     Notices.clear();

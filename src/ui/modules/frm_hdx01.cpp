@@ -252,6 +252,7 @@ void TfrmHDX01::SetModul(TBaseModul* modul) {
   if (FHDX && FHDX != modul) UnhookEvents();
   TfrmModulBase::SetModul(modul);
   FHDX = dynamic_cast<THDX01*>(modul);
+  FollowAktiv();
   if (!FHDX) return;
   FHDX->OnSpeedChanged = [this](TBaseModul*) { QueueRefresh(rfSpeed); };
   FHDX->OnGBMChanged = [this](TBaseModul*) { QueueRefresh(rfGBM); };
@@ -485,7 +486,15 @@ void TfrmHDX01::btnLSZ_LoadFileClick() {
 }
 
 void TfrmHDX01::AktivClickExtra() {
-  if (Modul() && Modul()->Aktiv) {
+  FollowAktiv();
+}
+
+void TfrmHDX01::ModulDataChanged() {
+  FollowAktiv();
+}
+
+void TfrmHDX01::FollowAktiv() {
+  if (FHDX && FHDX->Aktiv) {
     if (!TimerOutput->isActive()) TimerOutput->start();
   } else {
     TimerOutput->stop();

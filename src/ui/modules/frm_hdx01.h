@@ -37,6 +37,8 @@ class TfrmHDX01 : public TfrmModulBase {
   void DetachModul() override;
   // The bound module as a throttle card, or none.
   THDX01* HDX() const { return FHDX; }
+  // The card's live flag may have changed (the output timer follows it).
+  void ModulDataChanged() override;
 
   // Folder of the assignment file. By default the program's folder where it can be written,
   // else the per-user folder that also holds the default model.
@@ -113,6 +115,9 @@ class TfrmHDX01 : public TfrmModulBase {
   QFrame* BuildThrottlePanel(int nr, const char* panelName, const char* labelName, QLabel*& label,
                              TLumi*& lamp, TSpeedi*& speedi);
   void UnhookEvents();
+  // The output timer runs exactly while a throttle card is bound and live, however it became
+  // live: a click on "Aktiv", a model load, a text command.
+  void FollowAktiv();
   // However many answers the card sends in one pass, each part is redrawn once.
   void QueueRefresh(uint8_t parts);
   void RunQueuedRefresh();
