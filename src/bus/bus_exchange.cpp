@@ -252,6 +252,8 @@ void TSer485BusMaster::ReportDropped(TDroppedInput dropped) {
 }
 
 void TSer485BusMaster::ConnectionLost(const std::string& error) {
+  // Read before the connection is taken down, so that a disconnect by the user meanwhile wins.
+  const uint64_t epoch = FConnectEpoch.load();
   const bool wasActive = FActive.exchange(false);
   FComPort.Close();
   if (!wasActive) return;
@@ -259,7 +261,9 @@ void TSer485BusMaster::ConnectionLost(const std::string& error) {
                 (error.empty() ? std::string() : " (" + error + ")") +
                 ", die Verbindung wurde getrennt. ");
   std::weak_ptr<int> alive = FAlive;
-  MainThread().Post([this, alive] {
-    if (!alive.expired() && OnConnectionLost) OnConnectionLost();
+  MainThread().Post([this, alive, epoch] {
+    if (alive.expired()) return;
+    StartWaitingForDevice(epoch);
+    if (OnConnectionLost) OnConnectionLost();
   });
 }

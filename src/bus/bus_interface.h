@@ -39,6 +39,8 @@ class TRS485IFC {
   void SetBaud(uint32_t baud) { FBusMaster->ComPort().SetBaud(baud); }
   std::string Port() const { return FBusMaster->ComPort().Port(); }
   void SetPort(const std::string& port) { FBusMaster->ComPort().SetPort(port); }
+  TUsbIdentity UsbIdentity() const { return FBusMaster->ComPort().Identity(); }
+  void SetUsbIdentity(const TUsbIdentity& identity) { FBusMaster->ComPort().SetIdentity(identity); }
   uint32_t Timeout() const { return FBusMaster->Timeout(); }
   void SetTimeout(uint32_t ms) { FBusMaster->SetTimeout(ms); }
   uint32_t PollPriority() const { return FBusMaster->PollPriority(); }

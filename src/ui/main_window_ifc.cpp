@@ -39,7 +39,8 @@ void TfrmVelmoraConfig::ShowIFCData(TRS485IFC* ifc) {
     } else {
       grpInterface->setEnabled(true);
       grpTest->setEnabled(true);
-      lblIFC->setText(Q("IFC(" + std::to_string(ifc->IfcNumber()) + ") "));
+      const std::string name = "IFC(" + std::to_string(ifc->IfcNumber()) + ") ";
+      lblIFC->setText(Q(ifc->BusMaster().WaitingForDevice() ? name + kWaitingForDevice : name));
       int index = cboBaud->findText(QString::number(ifc->Baud()));
       cboBaud->setCurrentIndex(index >= 0 ? index : cboBaud->findText("9600"));
       const std::string port = ifc->Port();
@@ -61,7 +62,8 @@ void TfrmVelmoraConfig::ShowIFCData(TRS485IFC* ifc) {
       cboPollPrior->setCurrentIndex(index >= 0 ? index : 3);
       ifc->SetPollPriority(
           static_cast<uint32_t>(std::max(TextToInt(S(cboPollPrior->currentText()), 10), 1)));
-      chbConnect->setChecked(ifc->Active());
+      // Waiting for a vanished device is still being connected: unticking ends it.
+      chbConnect->setChecked(ifc->Active() || ifc->BusMaster().WaitingForDevice());
     }
   } catch (const std::exception& e) {
     ReportMessage(std::string("TfrmVelmoraConfig.ShowIFCData: ") + e.what(), 1);
@@ -172,12 +174,15 @@ void TfrmVelmoraConfig::BindInterface(TRS485IFC* ifc, bool showReceived) {
   ifc->BusMaster().SetOnExchanges([self](const TExchangeBatch& batch) {
     if (self && self->FTraffic) self->FTraffic->Add(batch);
   });
-  // The port vanished: "Connect" and the tree show it at once.
-  ifc->BusMaster().OnConnectionLost = [self, ifc] {
+  // The port vanished, or came back (perhaps under a new name): "Connect", the port and the
+  // tree show it at once.
+  auto show = [self, ifc] {
     if (!self) return;
     if (self->SelectedIFC() == ifc) self->ShowIFCData(ifc);
     self->RefreshTree();
   };
+  ifc->BusMaster().OnConnectionLost = show;
+  ifc->BusMaster().OnReconnected = show;
 }
 
 void TfrmVelmoraConfig::NewIFC() {

@@ -38,6 +38,8 @@ QString TfrmVelmoraConfig::VSTModulsGetText(const QTreeWidgetItem* node, int col
     switch (column) {
       case 0:
         return Q("IFC(" + std::to_string(item->IFC->IfcNumber()) + ") ");
+      case 1:
+        return item->IFC->BusMaster().WaitingForDevice() ? Q(kWaitingForDevice) : QString();
       case 4:
         return Q(item->IFC->Bezeichnung);
       case 5:
