@@ -1,5 +1,6 @@
 #include "ui/main_window.h"
 
+#include <QAbstractItemView>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
@@ -40,7 +41,13 @@ void TfrmVelmoraConfig::ShowIFCData(TRS485IFC* ifc) {
       grpInterface->setEnabled(true);
       grpTest->setEnabled(true);
       const std::string name = "IFC(" + std::to_string(ifc->IfcNumber()) + ") ";
-      lblIFC->setText(Q(ifc->BusMaster().WaitingForDevice() ? name + kWaitingForDevice : name));
+      lblIFC->setText(Q(name));
+      // The status bar's second panel shows what was received last; while the device is gone
+      // nothing is, and it says what the interface waits for.
+      if (ifc->BusMaster().WaitingForDevice())
+        SetStatus(1, name + kWaitingForDevice);
+      else if (StatusPanel[1]->text().contains(kWaitingForDevice))
+        SetStatus(1, "");
       int index = cboBaud->findText(QString::number(ifc->Baud()));
       cboBaud->setCurrentIndex(index >= 0 ? index : cboBaud->findText("9600"));
       const std::string port = ifc->Port();
@@ -221,6 +228,9 @@ void TfrmVelmoraConfig::FillPortList() {
     cboPort->setItemData(cboPort->count() - 1, Q(port.Description), kPortDescriptionRole);
     cboPort->setItemData(cboPort->count() - 1, Q(port.Description), Qt::ToolTipRole);
   }
+  // The popup is as wide as the longest entry, so that each adapter's identity can be read.
+  cboPort->view()->setMinimumWidth(cboPort->view()->sizeHintForColumn(0) +
+                                   2 * cboPort->view()->frameWidth() + 24);
   Unlock();
   if (real.empty()) ShowNotice("kein Serielles Port vorhanden!");
   Lock();

@@ -116,7 +116,11 @@ void TfrmVelmoraConfig::RefreshNode(QTreeWidgetItem* node) {
   Lock();
   for (int column = 0; column < kTreeColumns; ++column) {
     const QString text = VSTModulsGetText(node, column);
-    if (node->text(column) != text) node->setText(column, text);
+    if (node->text(column) != text) {
+      node->setText(column, text);
+      // The status column is narrow; its texts are read in full as a tool tip.
+      if (column == 1) node->setToolTip(column, text);
+    }
   }
   SetNodeIcon(node);
   if (!(node->flags() & Qt::ItemIsEditable)) node->setFlags(node->flags() | Qt::ItemIsEditable);

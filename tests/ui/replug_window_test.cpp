@@ -143,7 +143,7 @@ class ReplugWindowTest : public QObject {
       server.reset();
       QTRY_VERIFY_WITH_TIMEOUT(master.WaitingForDevice(), 3000);
       QCOMPARE(node->text(1), QString("getrennt, warte auf Gerät"));
-      QVERIFY(w->lblIFC->text().contains("getrennt, warte auf Gerät"));
+      QCOMPARE(w->StatusPanel[1]->text(), QString("IFC(0) getrennt, warte auf Gerät"));
       QVERIFY(w->chbConnect->isChecked());
       if (!untick) {
         Picture(w.get(), "main_window_waiting_for_device.png");
@@ -172,6 +172,7 @@ class ReplugWindowTest : public QObject {
       QTRY_VERIFY_WITH_TIMEOUT(polled > polledBefore + 2, 2000);
       QVERIFY(!master.WaitingForDevice());
       QVERIFY(node->text(1).isEmpty());
+      QVERIFY(!w->StatusPanel[1]->text().contains("warte auf Gerät"));
       QVERIFY(w->chbConnect->isChecked());
       // Reported once when gone and once when back, nothing else.
       const QStringList log = LogSince(*w, logFrom);
