@@ -76,7 +76,7 @@ struct TSearchRun {
 
 // One search over a fresh simulated bus with the default cards; the card at $20 answers only
 // after 150 ms, and the card whose answer starts with `garble` garbles its first one.
-TSearchRun Search(bool quick, const std::string& garble) {
+TSearchRun Search(bool quick, const std::string& garble, bool pollKnownCard = false) {
   TManualClock clock;
   TSimBus bus(clock);
   bus.AddDefaultCards();
@@ -97,6 +97,14 @@ TSearchRun Search(bool quick, const std::string& garble) {
     };
     TRS485IFC* ifc = list.AddIFC("TRS485IFC")->IFC;
     ifc->SetBaud(19200);
+    if (pollKnownCard) {
+      // A card already in the model, polled every other exchange: a late answer may land in
+      // one of its polls instead of a later query.
+      TModulsItem* known = list.AddModul("TMXB01", ifc, 0x1E);
+      EXPECT_TRUE(known && known->Modul);
+      if (known && known->Modul) known->Modul->SetAktiv(true);
+      ifc->SetPollPriority(1);
+    }
     ifc->SetActive(true);
     EXPECT_TRUE(ifc->Active());
     std::shared_ptr<TModulSearch> search = TModulSearch::Create(list, *ifc);
@@ -177,6 +185,17 @@ TEST_F(QuickSearchTest, FindsWhatTheFullSearchFindsDespiteALateAndAGarbledCard) 
   EXPECT_EQ(CountOf(quick.Report, "TimeOut"), 0u);
   EXPECT_EQ(CountOf(quick.Report, "Modulsuche IFC(0): 251 Adressen ohne Antwort"), 1u);
   EXPECT_GT(CountOf(full.Report, "TimeOut, Modul antwortet nicht! "), 250u);
+}
+
+TEST_F(QuickSearchTest, FindsTheLateCardWhileAKnownCardIsPolled) {
+  const TSearchRun full = Search(false, "", true);
+  ASSERT_EQ(full.Result, TModulSearch::srDone);
+  ASSERT_EQ(full.Found,
+            (std::vector<std::string>{"$20 THDX01 HDX01.1.3", "$32 TMXB02 MXB02.1.5",
+                                      "$40 TRS485Dummy LSX04.3.0", "$7F TIFCPorts IFC485PX8.1.0"}));
+  const TSearchRun quick = Search(true, "", true);
+  ASSERT_EQ(quick.Result, TModulSearch::srDone);
+  EXPECT_EQ(quick.Found, full.Found);
 }
 
 TEST_F(QuickSearchTest, AnswerTimeOutCoversTheLineTimeAndTwentyMilliseconds) {
