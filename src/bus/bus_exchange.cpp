@@ -44,7 +44,7 @@ void TSer485BusMaster::RunCycle() {
     const TAnswerEnd end = WaitForAnswer(exchange);
     if (end == TAnswerEnd::Abandon) return PostReceived();
     StampAnswered(exchange);
-    if (end == TAnswerEnd::TimedOut)
+    if (end == TAnswerEnd::TimedOut && !exchange.QuietTimeout)
       ReportMessage("TimeOut, Modul antwortet nicht! \"" + ReadableText(exchange.Sent) + "\" ", 1);
     else
       DropFurtherLines(exchange);
@@ -63,10 +63,20 @@ bool TSer485BusMaster::PickCommand(TExchange& exchange) {
   std::lock_guard<std::mutex> lock(FMutex);
   if (!FActive.load()) return false;
   ++FCycleCount;
+  // Commands their caller called off leave unsent, before they cost a turn.
+  bool dropped = false;
+  while (!FCommandQueue.empty() && FCommandQueue.front().Options.Cancelled &&
+         FCommandQueue.front().Options.Cancelled->load()) {
+    FCommandQueue.pop_front();
+    dropped = true;
+  }
+  if (dropped) MainThread().Notify();
   TBusCommand* current = nullptr;
+  const TCommandOptions* options = nullptr;
   if (!FCommandQueue.empty()) {
     current = FCommandQueue.front().Command.get();
     exchange.Serial = FCommandQueue.front().Serial;
+    options = &FCommandQueue.front().Options;
   }
   const uint32_t priority = std::max<uint32_t>(FPollPriority.load(), 1);
   // At priority 1 every cycle is a poll cycle and one-shots would never go out: while they wait,
@@ -82,6 +92,7 @@ bool TSer485BusMaster::PickCommand(TExchange& exchange) {
         FPollList.push_back(entry);
         if (entry->Enabled) {
           current = entry;
+          options = nullptr;
           exchange.Serial = 0;
           FOneShotsTurn = priority == 1;
         }
@@ -92,6 +103,12 @@ bool TSer485BusMaster::PickCommand(TExchange& exchange) {
   if (!current) return false;
   exchange.Text = current->Text;
   exchange.Handler = current->AnswerHandler;
+  exchange.TimeoutMs = FTimeout.load();
+  if (options) {
+    if (options->TimeoutMs > 0) exchange.TimeoutMs = options->TimeoutMs;
+    exchange.QuietTimeout = options->QuietTimeout;
+    exchange.OnSent = options->OnSent;
+  }
   // A standing command with an empty text is never sent (one-shots cannot be empty).
   return !exchange.Text.empty();
 }
@@ -141,7 +158,10 @@ bool TSer485BusMaster::DropLeftovers(const TExchange& exchange) {
 
 bool TSer485BusMaster::WriteCommand(TExchange& exchange) {
   exchange.SentUs = FClock.NowUs();
-  if (FComPort.WriteString(exchange.Sent + "\r")) return true;
+  if (FComPort.WriteString(exchange.Sent + "\r")) {
+    if (exchange.OnSent) MainThread().Post(exchange.OnSent);
+    return true;
+  }
   ConnectionLost(FComPort.Error());
   return false;
 }
@@ -163,7 +183,7 @@ bool TSer485BusMaster::SwitchToReceive(TExchange& exchange) {
 }
 
 TSer485BusMaster::TAnswerEnd TSer485BusMaster::WaitForAnswer(TExchange& exchange) {
-  const int64_t deadline = exchange.ListenFromUs + static_cast<int64_t>(FTimeout.load()) * 1000;
+  const int64_t deadline = exchange.ListenFromUs + static_cast<int64_t>(exchange.TimeoutMs) * 1000;
   // On a line that keeps to the line time no card's answer is complete before the command and
   // the shortest answer had their time on the wire; looking earlier would only wake the thread
   // for every character on its way.
@@ -300,6 +320,8 @@ void TSer485BusMaster::ReportDropped(TDroppedInput dropped) {
 }
 
 void TSer485BusMaster::ConnectionLost(const std::string& error) {
+  // Read before the connection is taken down, so that a disconnect by the user meanwhile wins.
+  const uint64_t epoch = FConnectEpoch.load();
   const bool wasActive = FActive.exchange(false);
   FComPort.Close();
   if (!wasActive) return;
@@ -307,7 +329,9 @@ void TSer485BusMaster::ConnectionLost(const std::string& error) {
                 (error.empty() ? std::string() : " (" + error + ")") +
                 ", die Verbindung wurde getrennt. ");
   std::weak_ptr<int> alive = FAlive;
-  MainThread().Post([this, alive] {
-    if (!alive.expired() && OnConnectionLost) OnConnectionLost();
+  MainThread().Post([this, alive, epoch] {
+    if (alive.expired()) return;
+    StartWaitingForDevice(epoch);
+    if (OnConnectionLost) OnConnectionLost();
   });
 }

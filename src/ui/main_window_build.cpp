@@ -12,6 +12,7 @@
 #include <QMenuBar>
 #include <QPainter>
 #include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QSplitter>
@@ -87,6 +88,7 @@ void TfrmVelmoraConfig::BuildMenus() {
   auto close = [this] { this->close(); };
   auto properties = [this] { VSTModulsDblClick(); };
   auto search = [this] { tbtnSuchenClick(); };
+  auto quickSearch = [this] { tbtnSchnellsucheClick(); };
   auto remove = [this] { tbtnModulDELClick(); };
 
   mnuOeffnen1 = action("mnuOeffnen1", "Öffnen", [this] { tbtnLoadFromFileClick(); });
@@ -94,6 +96,7 @@ void TfrmVelmoraConfig::BuildMenus() {
   mnuBeenden1 = action("mnuBeenden1", "Beenden", close);
   mnuModulEigenschaften1 = action("mnuModulEigenschaften1", "Modul Eigenschaften", properties);
   ModuleSuchen1 = action("ModuleSuchen1", "Module suchen", search);
+  mnuSchnellsuche1 = action("mnuSchnellsuche1", "Schnellsuche", quickSearch);
   mnuModulEntfernen1 = action("mnuModulEntfernen1", "Modul Entfernen", remove);
   mnuModulAdd = action("mnuModulAdd", "(Modul hinzufügen)", [this] { mnuModulAddClick(); });
   mnuBusmonitor1 = action("mnuBusmonitor1", "Busmonitor…", [this] { mnuBusmonitor1Click(); });
@@ -119,6 +122,7 @@ void TfrmVelmoraConfig::BuildMenus() {
   module->setObjectName("mnuModule1");
   module->addAction(mnuModulEigenschaften1);
   module->addAction(ModuleSuchen1);
+  module->addAction(mnuSchnellsuche1);
   module->addAction(mnuModulEntfernen1);
   module->addAction(mnuModulAdd);
   module->addSeparator();
@@ -145,6 +149,7 @@ void TfrmVelmoraConfig::BuildMenus() {
       tool("tbtnSaveToFile", "Modell Speichern", tiSave, [this] { tbtnSaveToFileClick(); });
   tbtnIFCNeu = tool("tbtnIFCNeu", "Neues Interface", tiNewIFC, [this] { tbtnIFCNeuClick(); });
   tbtnSuchen = tool("tbtnSuchen", "Module zum Interrface ermitteln", tiSearch, search);
+  tbtnSchnellsuche = tool("tbtnSchnellsuche", "Schnellsuche", tiQuickSearch, quickSearch);
   tbtnModulDEL = tool("tbtnModulDEL", "Interrface/Modul entfernen", tiRemove, remove);
   tbtnBusmonitor =
       tool("tbtnBusmonitor", "Busmonitor", tiMonitor, [this] { mnuBusmonitor1Click(); });
@@ -154,7 +159,8 @@ void TfrmVelmoraConfig::BuildMenus() {
   ToolBar1->setObjectName("ToolBar1");
   ToolBar1->setMovable(false);
   ToolBar1->setIconSize(QSize(24, 24));
-  for (QAction* a : {tbtnExit, tbtnLoadFromFile, tbtnSaveToFile, tbtnIFCNeu, tbtnSuchen})
+  for (QAction* a :
+       {tbtnExit, tbtnLoadFromFile, tbtnSaveToFile, tbtnIFCNeu, tbtnSuchen, tbtnSchnellsuche})
     ToolBar1->addAction(a);
   ToolBar1->addAction(tbtnModulDEL);
   ToolBar1->addAction(tbtnBusmonitor);
@@ -364,4 +370,20 @@ void TfrmVelmoraConfig::BuildControls() {
       StatusPanel[i]->setMinimumWidth(panelWidths[i]);
     statusBar()->addWidget(StatusPanel[i], i < 2 ? 0 : 1);
   }
+  prbSuche = new QProgressBar(statusBar());
+  prbSuche->setObjectName("prbSuche");
+  prbSuche->setAccessibleName("Fortschritt der Modulsuche");
+  prbSuche->setFixedWidth(160);
+  prbSuche->setMaximumHeight(16);
+  prbSuche->setTextVisible(true);
+  btnSucheAbbrechen = new QToolButton(statusBar());
+  btnSucheAbbrechen->setObjectName("btnSucheAbbrechen");
+  btnSucheAbbrechen->setText("Abbrechen");
+  btnSucheAbbrechen->setAccessibleName("Modulsuche abbrechen");
+  btnSucheAbbrechen->setToolTip("Modulsuche abbrechen");
+  statusBar()->addPermanentWidget(prbSuche);
+  statusBar()->addPermanentWidget(btnSucheAbbrechen);
+  prbSuche->hide();
+  btnSucheAbbrechen->hide();
+  connect(btnSucheAbbrechen, &QToolButton::clicked, this, [this] { CancelSearch(); });
 }

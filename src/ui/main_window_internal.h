@@ -13,6 +13,8 @@
 namespace main_window_detail {
 
 inline constexpr const char* kNoPort = "-KEIN-";
+// An interface whose device vanished while connected, until it is back.
+inline constexpr const char* kWaitingForDevice = "getrennt, warte auf Gerät";
 inline constexpr int kPortDescriptionRole = Qt::UserRole + 7;
 // Which node and state image a tree row's icon shows.
 inline constexpr int kIconKeyRole = Qt::UserRole + 2;
