@@ -1,4 +1,5 @@
 #include "bus/com_port.h"
+#include "support/texts.h"
 
 bool TLineSplitter::NextPiece(std::string& piece) {
   const std::size_t pos = FBuffer.find(FTerminator);
@@ -44,7 +45,9 @@ void TComPort::Open() {
     creator = FCreator;
   }
   std::unique_ptr<TSerialLine> line = creator ? creator() : CreateSerialLine(port);
-  if (!line) throw EComError("TCOMPORT : cannot open " + port + "\r" + "kein Treiber");
+  if (!line)
+    throw EComError("TCOMPORT : cannot open " + port + "\r" +
+                    TrText("TComPort", "kein Treiber").Shown());
   const uint32_t baud = FBaud.load();
   line->Open(port, baud);
   line->SetDTR(false);

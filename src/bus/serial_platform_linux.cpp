@@ -9,6 +9,7 @@
 
 #include "bus/qt_serial_line.h"
 #include "support/message_sink.h"
+#include "support/texts.h"
 
 namespace {
 
@@ -40,10 +41,12 @@ void TunePortLatency(QSerialPort& port, const std::string& portName) {
     static std::set<std::string> named;
     std::lock_guard<std::mutex> lock(mutex);
     if (named.insert(portName).second)
-      ReportMessage(
-          "ComPort " + portName + ": der USB-Adapter sammelt Zeichen " + std::to_string(latency) +
-          " ms lang, jede Antwort kommt entsprechend später. Abhilfe: echo 1 | sudo tee " +
-          sysfsPath);
+      ReportMessage(TrText("TQtSerialLine",
+                           "ComPort %1: der USB-Adapter sammelt Zeichen %2 ms lang, jede Antwort "
+                           "kommt entsprechend später. Abhilfe: echo 1 | sudo tee %3")
+                        .Arg(portName)
+                        .Arg(latency)
+                        .Arg(sysfsPath));
   }
 }
 
