@@ -212,7 +212,7 @@ void TfrmVelmoraConfig::FillPortList() {
     cboPort->setItemData(cboPort->count() - 1, Q(port.Description), Qt::ToolTipRole);
   }
   Unlock();
-  if (real.empty()) ShowNotice("kein Serielles Port vorhanden!");
+  if (real.empty()) ShowNotice(S(tr("kein Serielles Port vorhanden!")));
   Lock();
   cboPort->insertItem(0, kNoPort);
   cboPort->setCurrentIndex(0);
