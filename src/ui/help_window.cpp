@@ -54,7 +54,8 @@ std::string HelpPageFromReadme(const std::string& readme, const std::vector<std:
 
 const std::vector<std::string>& TfrmHilfe::GuideSections() {
   static const std::vector<std::string> sections = {
-      "Serial-port permission", "Trying it without hardware", "The windows", "kavorctl"};
+      "Language: German or English", "Serial-port permission", "Trying it without hardware",
+      "The windows", "kavorctl"};
   return sections;
 }
 
