@@ -62,6 +62,73 @@
     </message>
 </context>
 <context>
+    <name>TBusMonitorModel</name>
+    <message>
+        <source>unlesbar</source>
+        <translation>unreadable</translation>
+    </message>
+    <message>
+        <source>fremde Karte</source>
+        <translation>other card</translation>
+    </message>
+    <message>
+        <source>Poll</source>
+        <translation>Poll</translation>
+    </message>
+    <message>
+        <source>einmalig</source>
+        <translation>one-shot</translation>
+    </message>
+    <message>
+        <source>mit Resync-Präfix &lt;A7&gt;&lt;0D&gt; gesendet</source>
+        <translation>sent with the resync prefix &lt;A7&gt;&lt;0D&gt;</translation>
+    </message>
+    <message>
+        <source>Antwort einer anderen Karte (oft eine verspätete Antwort)</source>
+        <translation>answer of another card (often a late answer)</translation>
+    </message>
+    <message>
+        <source>keine Antwortzeile innerhalb der Time Out Zeit</source>
+        <translation>no answer line within the time-out</translation>
+    </message>
+    <message>
+        <source>Zeit</source>
+        <translation>Time</translation>
+    </message>
+    <message>
+        <source>IFC</source>
+        <translation>IFC</translation>
+    </message>
+    <message>
+        <source>Adr.</source>
+        <translation>Addr.</translation>
+    </message>
+    <message>
+        <source>Klasse</source>
+        <translation>Class</translation>
+    </message>
+    <message>
+        <source>Befehl</source>
+        <translation>Command</translation>
+    </message>
+    <message>
+        <source>Antwort</source>
+        <translation>Answer</translation>
+    </message>
+    <message>
+        <source>Ergebnis</source>
+        <translation>Outcome</translation>
+    </message>
+    <message>
+        <source>ms</source>
+        <translation>ms</translation>
+    </message>
+    <message>
+        <source>Art</source>
+        <translation>Kind</translation>
+    </message>
+</context>
+<context>
     <name>TCardConfigController</name>
     <message>
         <source>Konfiguration: es läuft schon eine. </source>
@@ -452,6 +519,231 @@
     <message>
         <source>IFC(%1) ist beschäftigt: %2 läuft noch. </source>
         <translation>IFC(%1) is busy: %2 is still running. </translation>
+    </message>
+</context>
+<context>
+    <name>TfrmBusMonitor</name>
+    <message>
+        <source>vor %1 s</source>
+        <translation>%1 s ago</translation>
+    </message>
+    <message>
+        <source>vor %1 min</source>
+        <translation>%1 min ago</translation>
+    </message>
+    <message>
+        <source>vor %1 h</source>
+        <translation>%1 h ago</translation>
+    </message>
+    <message>
+        <source>Busmonitor</source>
+        <translation>Bus monitor</translation>
+    </message>
+    <message>
+        <source>Interface-Filter</source>
+        <translation>Interface filter</translation>
+    </message>
+    <message>
+        <source>Modul-Filter</source>
+        <translation>Module filter</translation>
+    </message>
+    <message>
+        <source>&amp;Polls ausblenden</source>
+        <translation>&amp;Hide polls</translation>
+    </message>
+    <message>
+        <source>Polls ausblenden</source>
+        <translation>Hide polls</translation>
+    </message>
+    <message>
+        <source>nur &amp;Fehler</source>
+        <translation>&amp;Errors only</translation>
+    </message>
+    <message>
+        <source>nur Fehler</source>
+        <translation>Errors only</translation>
+    </message>
+    <message>
+        <source>Suchtext</source>
+        <translation>Search text</translation>
+    </message>
+    <message>
+        <source>Adresse, Klasse, Befehl, Antwort</source>
+        <translation>Address, class, command, answer</translation>
+    </message>
+    <message>
+        <source>&amp;Interface:</source>
+        <translation>&amp;Interface:</translation>
+    </message>
+    <message>
+        <source>&amp;Modul:</source>
+        <translation>&amp;Module:</translation>
+    </message>
+    <message>
+        <source>Such&amp;text:</source>
+        <translation>Search &amp;text:</translation>
+    </message>
+    <message>
+        <source>&amp;Anhalten</source>
+        <translation>&amp;Pause</translation>
+    </message>
+    <message>
+        <source>Anzeige anhalten</source>
+        <translation>Pause the display</translation>
+    </message>
+    <message>
+        <source>Hält die Anzeige an; die Aufzeichnung läuft weiter.</source>
+        <translation>Pauses the display; the recording goes on.</translation>
+    </message>
+    <message>
+        <source>&amp;Leeren</source>
+        <translation>&amp;Clear</translation>
+    </message>
+    <message>
+        <source>Aufzeichnung leeren</source>
+        <translation>Clear the recording</translation>
+    </message>
+    <message>
+        <source>Verwirft die aufgezeichneten Austausche.</source>
+        <translation>Drops the recorded exchanges.</translation>
+    </message>
+    <message>
+        <source>Als &amp;CSV speichern...</source>
+        <translation>Save as C&amp;SV...</translation>
+    </message>
+    <message>
+        <source>Als CSV speichern</source>
+        <translation>Save as CSV</translation>
+    </message>
+    <message>
+        <source>Speichert die angezeigten Zeilen als CSV-Datei: eine Kopfzeile, Felder durch Semikolon getrennt,
+Antwortzeiten in ganzen Mikrosekunden (answer_us).</source>
+        <translation>Saves the rows shown as a CSV file: one header line, fields separated by semicolons,
+answer times in whole microseconds (answer_us).</translation>
+    </message>
+    <message>
+        <source>Statistik &amp;zurücksetzen</source>
+        <translation>&amp;Reset statistics</translation>
+    </message>
+    <message>
+        <source>Statistik zurücksetzen</source>
+        <translation>Reset statistics</translation>
+    </message>
+    <message>
+        <source>Interfaces</source>
+        <translation>Interfaces</translation>
+    </message>
+    <message>
+        <source>Statistik und Verkehr</source>
+        <translation>Statistics and traffic</translation>
+    </message>
+    <message>
+        <source>Statistik je Modul</source>
+        <translation>Statistics per module</translation>
+    </message>
+    <message>
+        <source>IFC</source>
+        <translation>IFC</translation>
+    </message>
+    <message>
+        <source>Adr.</source>
+        <translation>Addr.</translation>
+    </message>
+    <message>
+        <source>Klasse</source>
+        <translation>Class</translation>
+    </message>
+    <message>
+        <source>Bezeichnung</source>
+        <translation>Name</translation>
+    </message>
+    <message>
+        <source>Austausche</source>
+        <translation>Exchanges</translation>
+    </message>
+    <message>
+        <source>Antworten</source>
+        <translation>Answers</translation>
+    </message>
+    <message>
+        <source>TimeOuts</source>
+        <translation>TimeOuts</translation>
+    </message>
+    <message>
+        <source>unlesbar</source>
+        <translation>unreadable</translation>
+    </message>
+    <message>
+        <source>fremd</source>
+        <translation>foreign</translation>
+    </message>
+    <message>
+        <source>min ms</source>
+        <translation>min ms</translation>
+    </message>
+    <message>
+        <source>Ø ms</source>
+        <translation>mean ms</translation>
+    </message>
+    <message>
+        <source>p95 ms</source>
+        <translation>p95 ms</translation>
+    </message>
+    <message>
+        <source>max ms</source>
+        <translation>max ms</translation>
+    </message>
+    <message>
+        <source>letzte Antwort</source>
+        <translation>last answer</translation>
+    </message>
+    <message>
+        <source>Doppelklick: nur den Verkehr dieses Moduls zeigen</source>
+        <translation>Double-click: show only this module&apos;s traffic</translation>
+    </message>
+    <message>
+        <source>Busverkehr</source>
+        <translation>Bus traffic</translation>
+    </message>
+    <message>
+        <source>alle</source>
+        <translation>all</translation>
+    </message>
+    <message>
+        <source>IFC(%1): %2 Austausche/s, Buslast %3 % bei %4 Baud, %5 Fehler</source>
+        <translation>IFC(%1): %2 exchanges/s, bus load %3 % at %4 baud, %5 errors</translation>
+    </message>
+    <message>
+        <source>Statistik seit %1</source>
+        <translation>Statistics since %1</translation>
+    </message>
+    <message>
+        <source>%1 Austausche aufgezeichnet (höchstens %2), %3 angezeigt</source>
+        <translation>%1 exchanges recorded (at most %2), %3 shown</translation>
+    </message>
+    <message>
+        <source> - angehalten, %1 neue</source>
+        <translation> - paused, %1 new</translation>
+    </message>
+    <message>
+        <source>&amp;Weiter</source>
+        <translation>Res&amp;ume</translation>
+    </message>
+    <message>
+        <source>Speichern fehlgeschlagen: %1</source>
+        <translation>Saving failed: %1</translation>
+    </message>
+    <message>
+        <source>%1 Zeilen gespeichert: %2</source>
+        <translation>%1 rows saved: %2</translation>
+    </message>
+    <message>
+        <source>Busverkehr als CSV speichern (Semikolon-getrennt)</source>
+        <translation>Save the bus traffic as CSV (semicolon-separated)</translation>
+    </message>
+    <message>
+        <source>CSV, Semikolon-getrennt (*.csv);;Alle Files (*.*)</source>
+        <translation>CSV, semicolon-separated (*.csv);;All files (*.*)</translation>
     </message>
 </context>
 <context>
@@ -1066,6 +1358,46 @@
     <message>
         <source>ClassName,Adresse (THDX01,TMXB01,TMXB02,TIFCPorts,TDummy)</source>
         <translation>ClassName,address (THDX01,TMXB01,TMXB02,TIFCPorts,TDummy)</translation>
+    </message>
+    <message>
+        <source>Busmonitor…</source>
+        <translation>Bus monitor…</translation>
+    </message>
+    <message>
+        <source>Busmonitor</source>
+        <translation>Bus monitor</translation>
+    </message>
+    <message>
+        <source>Antw. ms</source>
+        <translation>Answ. ms</translation>
+    </message>
+    <message>
+        <source>Fehler</source>
+        <translation>error</translation>
+    </message>
+    <message>
+        <source>zuletzt</source>
+        <translation>last</translation>
+    </message>
+    <message>
+        <source>Antwortzeit in ms: Mittelwert/95-%-Wert</source>
+        <translation>Answer time in ms: mean/95th percentile</translation>
+    </message>
+    <message>
+        <source>TimeOuts, unlesbare und fremde Antworten</source>
+        <translation>TimeOuts, unreadable and foreign answers</translation>
+    </message>
+    <message>
+        <source>Zeit seit der letzten Antwort</source>
+        <translation>Time since the last answer</translation>
+    </message>
+    <message>
+        <source>Modul antwortet nicht mehr</source>
+        <translation>Module no longer answers</translation>
+    </message>
+    <message>
+        <source>Fehler in der letzten Minute (TimeOut, unlesbare oder fremde Antwort)</source>
+        <translation>Errors in the last minute (TimeOut, unreadable or foreign answer)</translation>
     </message>
 </context>
 <context>

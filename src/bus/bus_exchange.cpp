@@ -35,17 +35,21 @@ void TSer485BusMaster::RunCycle() {
     if (!SwitchToTransmit()) return;
     if (!DropLeftovers(exchange)) return;
     if (!WriteCommand(exchange)) return;
+    StampWritten(exchange);
     if (!SwitchToReceive(exchange)) return;
     const TAnswerEnd end = WaitForAnswer(exchange);
     if (end == TAnswerEnd::Abandon) return;
+    StampAnswered(exchange);
     if (end == TAnswerEnd::TimedOut)
       ReportMessage(TrText("TSer485BusMaster", "TimeOut, Modul antwortet nicht! \"%1\" ")
                         .Arg(ReadableText(exchange.Sent)),
                     1);
     else
       DropFurtherLines(exchange);
+    RecordExchange(exchange, end == TAnswerEnd::TimedOut);
     HandAnswer(exchange);
     FinishOneShot(exchange);
+    if (exchange.Recorded) PostRecords();
   } catch (const std::exception& e) {
     ReportMessage(e.what(), 1);
   }
@@ -172,6 +176,8 @@ void TSer485BusMaster::HandAnswer(const TExchange& exchange) {
       throw;
     }
     FRunningHandler = false;
+    // The exchange's record goes along: no hand-over of its own.
+    if (exchange.Recorded) DeliverRecords();
   });
   if (error) ReportMessage(*error, 1);
 }

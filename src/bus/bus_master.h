@@ -17,6 +17,7 @@
 
 #include "bus/bus_command.h"
 #include "bus/com_port.h"
+#include "bus/exchange_record.h"
 #include "support/clock.h"
 
 class QThread;
@@ -68,6 +69,9 @@ class TSer485BusMaster {
   // Called in the main thread when the bus thread dropped the connection by itself (the port
   // vanished), so that windows can show the new state.
   std::function<void()> OnConnectionLost;
+  // Observer of finished exchanges, called in the main thread with the records made since its
+  // last call, oldest first. Exchanges are recorded only while an observer is set.
+  void SetOnExchanges(std::function<void(const TExchangeBatch& records)> observer);
 
   // Queues a one-shot command. False (and nothing queued) while disconnected or for an empty
   // text.
@@ -124,7 +128,11 @@ class TSer485BusMaster {
     std::string Text;     // the command's own text
     std::string Sent;     // as written, with the resynchronisation prefix if it carries one
     TAnswerHandler Handler;
-    std::string Answer;  // the answer line with its CR LF; empty after a time-out
+    std::string Answer;     // the answer line with its CR LF; empty after a time-out
+    bool Recorded = false;  // exchanges are recorded: the time stamps below are taken
+    int64_t WrittenUs = 0;
+    int64_t WrittenMs = 0;
+    int64_t AnsweredUs = 0;
   };
 
   void ThreadBody();
@@ -143,6 +151,14 @@ class TSer485BusMaster {
   void DropFurtherLines(const TExchange& exchange);
   void HandAnswer(const TExchange& exchange);
   void FinishOneShot(const TExchange& exchange);
+  // Exchange records (bus_records.cpp): time stamps while recording, the record once the answer
+  // is in, and its hand-over to the main thread (along with the answer handler where there is
+  // one, which the bus thread waits for anyway).
+  void StampWritten(TExchange& exchange);
+  void StampAnswered(TExchange& exchange);
+  void RecordExchange(const TExchange& exchange, bool timedOut);
+  void PostRecords();
+  void DeliverRecords();
 
   TWaitEnd WaitWhileActive(int64_t us);
   bool TakePiece(std::string& piece);
@@ -196,4 +212,11 @@ class TSer485BusMaster {
   std::atomic<bool> FHasDroppedObserver{false};
   std::unique_ptr<QThread> FThread;
   std::shared_ptr<int> FAlive = std::make_shared<int>(0);
+
+  // Exchange records on their way to the main thread; FRecordMutex covers the two below.
+  std::atomic<bool> FRecording{false};
+  std::function<void(const TExchangeBatch&)> FOnExchanges;  // main thread only
+  std::mutex FRecordMutex;
+  TExchangeBatch FRecords;
+  bool FRecordsPosted = false;
 };

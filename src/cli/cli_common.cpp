@@ -7,6 +7,8 @@
 
 #include "bus/serial_factory.h"
 #include "model/model_project.h"
+#include "model/moduls_list.h"
+#include "modules/base_modul.h"
 #include "sim/sim_bus.h"
 #include "sim/sim_serial_line.h"
 #include "support/conversions.h"
@@ -102,6 +104,26 @@ bool LoadModelFileTellingStops(TModulsList& list, const std::string& file, TMode
   if (LoadModelFile(list, file, header)) return true;
   if (list.PartialLoad()) ShowNotice(list.PartialLoad()->Notice());
   return false;
+}
+
+std::optional<std::string> AddModuleOptions(TModulsList& list, TRS485IFC& ifc,
+                                            const QStringList& options) {
+  for (const QString& option : options) {
+    const std::string text = ToStd(option);
+    const std::size_t at = text.find('@');
+    const int32_t address = at == std::string::npos ? -1 : TextToInt(text.substr(at + 1), -1);
+    if (address < 0 || address > 255)
+      return "--module " + text + ": expected CLASS@ADDR, ADDR in 0..255";
+    TModulsItem* item = nullptr;
+    try {
+      item = list.AddModul(text.substr(0, at), &ifc, address);
+    } catch (const ERangeError& e) {
+      return std::string(e.what());
+    }
+    if (!item) return "--module " + text + ": unknown class name or address already taken";
+    item->Modul->SetPolling(true);
+  }
+  return std::nullopt;
 }
 
 std::string ToStd(const QString& text) {

@@ -10,6 +10,7 @@
 
 class TModulsList;
 struct TModelHeader;
+class TRS485IFC;
 
 enum TExitCode { ecOk = 0, ecFailed = 1, ecUsage = 2 };
 
@@ -41,6 +42,11 @@ std::optional<std::string> ReadPortOptions(const QCommandLineParser& parser, TPo
 // Loads a model file; a load that stopped early is told on standard error as a notice naming
 // the place. False then.
 bool LoadModelFileTellingStops(TModulsList& list, const std::string& file, TModelHeader& header);
+
+// Adds the modules of --module options (CLASS@ADDR, e.g. TMXB01@$1E) to the interface, polled.
+// The usage error when one is unusable.
+std::optional<std::string> AddModuleOptions(TModulsList& list, TRS485IFC& ifc,
+                                            const QStringList& options);
 
 std::string ToStd(const QString& text);
 void PrintLine(const std::string& text);

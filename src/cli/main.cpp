@@ -26,6 +26,7 @@ const char* const kUsage =
     "  scan      search an interface for its cards\n"
     "  address   change the bus address of a card\n"
     "  config    back up, compare or restore the settings the cards keep\n"
+    "  monitor   watch the traffic and the link statistics of the cards\n"
     "\n"
     "Every verb also takes --lang de|en: the language of the messages from the bus and the\n"
     "model (without it KAVORCONFIG_LANG decides, then the window's choice, then the system's\n"
@@ -62,8 +63,9 @@ int main(int argc, char** argv) {
   arguments[0] = "kavorctl " + verb;
   using TVerb = int (*)(const QStringList&);
   const std::map<QString, TVerb> verbs = {
-      {"ports", RunPorts}, {"send", RunSend}, {"sim", RunSim},         {"exec", RunExec},
-      {"model", RunModel}, {"scan", RunScan}, {"address", RunAddress}, {"config", RunConfig}};
+      {"ports", RunPorts},     {"send", RunSend},     {"sim", RunSim},
+      {"exec", RunExec},       {"model", RunModel},   {"scan", RunScan},
+      {"address", RunAddress}, {"config", RunConfig}, {"monitor", RunMonitor}};
   if (verb == "--help" || verb == "-h" || verb == "help") {
     std::fputs(kUsage, stdout);
     return ecOk;

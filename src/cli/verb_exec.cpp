@@ -170,23 +170,8 @@ int RunExec(const QStringList& arguments) {
     ifc->SetPort(options.Port);
     ifc->SetBaud(options.Baud);
     ifc->SetTimeout(options.Timeout);
-    for (const QString& option : parser.values("module")) {
-      const std::string text = ToStd(option);
-      const std::size_t at = text.find('@');
-      const int32_t address = at == std::string::npos ? -1 : TextToInt(text.substr(at + 1), -1);
-      if (address < 0 || address > 255)
-        return UsageError(parser, "--module " + text + ": expected CLASS@ADDR, ADDR in 0..255");
-      TModulsItem* item = nullptr;
-      try {
-        item = list.AddModul(text.substr(0, at), ifc, address);
-      } catch (const ERangeError& e) {
-        return UsageError(parser, e.what());
-      }
-      if (!item)
-        return UsageError(parser,
-                          "--module " + text + ": unknown class name or address already taken");
-      item->Modul->SetPolling(true);
-    }
+    if (auto error = AddModuleOptions(list, *ifc, parser.values("module")))
+      return UsageError(parser, *error);
     if (!bus.Connect(*ifc)) return ecUsage;  // the port's message is already on standard error
   }
   MainThread().PumpPending();

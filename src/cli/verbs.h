@@ -11,3 +11,4 @@ int RunModel(const QStringList& arguments);
 int RunScan(const QStringList& arguments);
 int RunAddress(const QStringList& arguments);
 int RunConfig(const QStringList& arguments);
+int RunMonitor(const QStringList& arguments);

@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QPainter>
 #include <QPainterPath>
+#include <iterator>
 
 namespace {
 
@@ -147,6 +148,23 @@ QPixmap DrawRemove() {
   return pm;
 }
 
+// A screen with a trace of pulses: the bus monitor.
+QPixmap DrawMonitor() {
+  QPixmap pm = Blank(kTool, kTool);
+  QPainter p(&pm);
+  Prepare(p);
+  p.setPen(QPen(QColor(50, 50, 60), 1.5));
+  p.setBrush(QColor(25, 45, 40));
+  p.drawRoundedRect(QRectF(2.5, 3.5, 19, 14), 2, 2);
+  p.setPen(QPen(QColor(90, 240, 120), 1.4));
+  const QPointF trace[] = {{4.5, 13}, {7, 13}, {7, 7},  {10, 7},  {10, 13},
+                           {13, 13},  {13, 7}, {15, 7}, {15, 13}, {19.5, 13}};
+  p.drawPolyline(trace, static_cast<int>(std::size(trace)));
+  p.setPen(QPen(QColor(80, 80, 90), 2));
+  p.drawLine(QPointF(12, 18), QPointF(12, 20.5));
+  p.drawLine(QPointF(7.5, 21), QPointF(16.5, 21));
+  return pm;
+}
 // A module card: a green board with a row of contacts at its foot.
 void DrawCard(QPainter& p) {
   p.setPen(QPen(QColor(20, 80, 30), 0.8));
@@ -216,6 +234,12 @@ QPixmap DrawState(int index) {
   if (index == 2) {
     p.setPen(QPen(QColor(20, 110, 30), 1));
     p.setBrush(QColor(60, 210, 70));
+  } else if (index == 3) {
+    p.setPen(QPen(QColor(150, 100, 0), 1));
+    p.setBrush(QColor(250, 190, 30));
+  } else if (index == 4) {
+    p.setPen(QPen(QColor(130, 10, 10), 1));
+    p.setBrush(QColor(225, 35, 35));
   } else {
     p.setPen(QPen(QColor(120, 120, 120), 1));
     p.setBrush(QColor(225, 225, 225));
@@ -240,6 +264,8 @@ QIcon ToolImage(TToolImage which) {
       return QIcon(DrawSearch());
     case tiRemove:
       return QIcon(DrawRemove());
+    case tiMonitor:
+      return QIcon(DrawMonitor());
   }
   return QIcon();
 }

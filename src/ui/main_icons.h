@@ -1,7 +1,7 @@
 #pragma once
 // The pictures of the main window, drawn at start: tool-bar buttons, the tree's node images
 // (0 interface, 1 module of unknown type, 2 port expansion, 3 throttle card, 4 switch card) and
-// its state images (0 off, 2 on).
+// its state images (0 off, 2 on, 3 warning, 4 failing).
 
 #include <QIcon>
 #include <QPixmap>
@@ -11,7 +11,7 @@
 // The program's own icon in every size built into the program (drawn as packaging/icons/*.svg).
 QIcon AppIcon();
 
-enum TToolImage { tiExit, tiOpen, tiSave, tiNewIFC, tiSearch, tiRemove };
+enum TToolImage { tiExit, tiOpen, tiSave, tiNewIFC, tiSearch, tiRemove, tiMonitor };
 
 QIcon ToolImage(TToolImage which);
 QPixmap NodeImage(int index);

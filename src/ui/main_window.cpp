@@ -19,6 +19,7 @@
 
 #include "bus/bus_interface.h"
 #include "model/moduls_list.h"
+#include "model/traffic_log.h"
 #include "model/workflow_guard.h"
 #include "modules/base_modul.h"
 #include "support/conversions.h"
@@ -27,6 +28,7 @@
 #include "support/version.h"
 #include "support/waits.h"
 #include "ui/controls/tree_helpers.h"
+#include "ui/frm_bus_monitor.h"
 #include "ui/help_window.h"
 #include "ui/main_icons.h"
 #include "ui/modules/modul_form.h"
@@ -98,6 +100,7 @@ void TfrmVelmoraConfig::FormCreate() {
   Memo2->clear();
   FGleisNetz = std::make_unique<TGleisNetz>();
   FDispatcher = std::make_unique<TBDispatcher>();
+  CreateTraffic();
   if (!IsDeveloperMode()) {
     mnuModulAdd->setVisible(false);
     btnTest->setVisible(false);
@@ -170,6 +173,11 @@ void TfrmVelmoraConfig::FormDestroy() {
   for (TfrmModulBase* form : FModulForms)
     delete form;
   FModulForms.clear();
+  // The monitor reads the model and the traffic: it goes before them.
+  delete FBusMonitor;
+  FBusMonitor = nullptr;
+  if (FHealthTimer) FHealthTimer->stop();
+  FTraffic.reset();
   FDispatcher.reset();
   FGleisNetz.reset();
   SetMessageHandler(FPreviousHandler);

@@ -34,6 +34,9 @@ class QTreeWidget;
 class QTreeWidgetItem;
 class TCardConfigController;
 class TRS485IFC;
+class QTimer;
+class TBusTraffic;
+class TfrmBusMonitor;
 class TfrmHilfe;
 class TfrmModulBase;
 
@@ -48,6 +51,9 @@ class TfrmVelmoraConfig : public QMainWindow {
   // temporary one.
   explicit TfrmVelmoraConfig(const std::string& modellDir = DefaultModellDir());
   ~TfrmVelmoraConfig() override;
+
+  // The tree's columns: the six of the model, then the link health of each module.
+  enum TTreeColumn { tcAntwMs = 6, tcFehler = 7, tcZuletzt = 8, kTreeColumns = 9 };
 
   static constexpr const char* kCaption = "KavorConfig.exe: 1.2.2.1 (01.01.2018 17:55:00) ";
 
@@ -114,6 +120,11 @@ class TfrmVelmoraConfig : public QMainWindow {
   void VSTModulsNewText(QTreeWidgetItem* node, int column, const QString& text);
   // Shows changes of the model (addresses, flags, connection) in the tree's rows.
   void RefreshTree();
+  // Shows the link health of the modules: their columns and state images.
+  void RefreshHealth();
+  // The traffic of all interfaces, and the monitor window once it was opened.
+  TBusTraffic& Traffic() { return *FTraffic; }
+  TfrmBusMonitor* BusMonitor() const { return FBusMonitor; }
 
   // The update lock: while above zero the user-change handlers do nothing.
   void Lock() { ++UpdateLock; }
@@ -134,6 +145,7 @@ class TfrmVelmoraConfig : public QMainWindow {
   QAction* ModuleSuchen1;
   QAction* mnuModulEntfernen1;
   QAction* mnuModulAdd;
+  QAction* mnuBusmonitor1;
   QAction* mnuHilfe1;
   QAction* mnuKonfigSichern;
   QAction* mnuKonfigVergleichen;
@@ -149,6 +161,7 @@ class TfrmVelmoraConfig : public QMainWindow {
   QAction* tbtnIFCNeu;
   QAction* tbtnSuchen;
   QAction* tbtnModulDEL;
+  QAction* tbtnBusmonitor;
   QAction* btnTest;
   QAction* popModulEigenschaften;
   QAction* popModuleSuchen;
@@ -190,6 +203,7 @@ class TfrmVelmoraConfig : public QMainWindow {
   void mnuModulAddClick();
   void btnTestClick();
   void mnuHilfe1Click();
+  void mnuBusmonitor1Click();
   void Ueber1Click();
   // Keeps the choice for the next start and says so, in both languages.
   void mnuSpracheClick(TLanguage language);
@@ -216,6 +230,13 @@ class TfrmVelmoraConfig : public QMainWindow {
   void SetStatus(int panel, const std::string& text);
   void RefreshNode(QTreeWidgetItem* node);
   int NodeImageIndex(const QTreeWidgetItem* node, TImageKind kind) const;
+  // Link health (main_window_health.cpp): a health column's text, and the state image of a
+  // module whose link is in trouble (-1: none).
+  QString HealthText(const TModulsItem* item, int column) const;
+  int HealthStateImage(const TModulsItem* item) const;
+  void SetNodeIcon(QTreeWidgetItem* node);
+  void RefreshHealthRows();
+  void CreateTraffic();
   void BindInterface(TRS485IFC* ifc, bool showReceived);
   void FillPortList();
   // Frees the windows of modules that are gone.
@@ -234,6 +255,10 @@ class TfrmVelmoraConfig : public QMainWindow {
   std::vector<TfrmModulBase*> FModulForms;
   TTreeIcons FTreeIcons;
   TfrmHilfe* FHilfe = nullptr;  // a child, made at its first use
+  std::unique_ptr<TBusTraffic> FTraffic;
+  TfrmBusMonitor* FBusMonitor = nullptr;  // a child, made at its first use
+  QTimer* FHealthTimer = nullptr;
+  uint64_t FHealthTaken = 0;  // records taken at the last health refresh
   TMessageHandler FPreviousHandler;
   TNoticeHandler FPreviousNotice;
   bool FActivated = false;

@@ -97,6 +97,8 @@ void TfrmVelmoraConfig::BuildMenus() {
   ModuleSuchen1 = action("ModuleSuchen1", tr("Module suchen"), search);
   mnuModulEntfernen1 = action("mnuModulEntfernen1", tr("Modul Entfernen"), remove);
   mnuModulAdd = action("mnuModulAdd", tr("(Modul hinzufügen)"), [this] { mnuModulAddClick(); });
+  mnuBusmonitor1 = action("mnuBusmonitor1", tr("Busmonitor…"), [this] { mnuBusmonitor1Click(); });
+  mnuBusmonitor1->setShortcut(QKeySequence("Ctrl+B"));
   mnuHilfe1 = action("mnuHilfe1", tr("Hilfe"), [this] { mnuHilfe1Click(); });
   mnuHilfe1->setShortcut(QKeySequence::HelpContents);
   Ueber1 = action("Ueber1", tr("Über..."), [this] { Ueber1Click(); });
@@ -121,6 +123,8 @@ void TfrmVelmoraConfig::BuildMenus() {
   module->addAction(ModuleSuchen1);
   module->addAction(mnuModulEntfernen1);
   module->addAction(mnuModulAdd);
+  module->addSeparator();
+  module->addAction(mnuBusmonitor1);
   module->addSeparator();
   module->addAction(mnuKonfigSichern);
   module->addAction(mnuKonfigVergleichen);
@@ -157,6 +161,8 @@ void TfrmVelmoraConfig::BuildMenus() {
   tbtnIFCNeu = tool("tbtnIFCNeu", tr("Neues Interface"), tiNewIFC, [this] { tbtnIFCNeuClick(); });
   tbtnSuchen = tool("tbtnSuchen", tr("Module zum Interrface ermitteln"), tiSearch, search);
   tbtnModulDEL = tool("tbtnModulDEL", tr("Interrface/Modul entfernen"), tiRemove, remove);
+  tbtnBusmonitor =
+      tool("tbtnBusmonitor", tr("Busmonitor"), tiMonitor, [this] { mnuBusmonitor1Click(); });
   btnTest = action("btnTest", tr("(Test, Add div. Module)"), [this] { btnTestClick(); });
 
   ToolBar1 = addToolBar("ToolBar1");
@@ -166,6 +172,7 @@ void TfrmVelmoraConfig::BuildMenus() {
   for (QAction* a : {tbtnExit, tbtnLoadFromFile, tbtnSaveToFile, tbtnIFCNeu, tbtnSuchen})
     ToolBar1->addAction(a);
   ToolBar1->addAction(tbtnModulDEL);
+  ToolBar1->addAction(tbtnBusmonitor);
   ToolBar1->addSeparator();
   ToolBar1->addAction(btnTest);
 
@@ -211,12 +218,16 @@ void TfrmVelmoraConfig::BuildControls() {
   treeLayout->setSpacing(3);
   VSTModuls = new QTreeWidget(treeArea);
   VSTModuls->setObjectName("VSTModuls");
-  VSTModuls->setColumnCount(6);
+  VSTModuls->setColumnCount(kTreeColumns);
   VSTModuls->setHeaderLabels({tr("IFC/Modul"), tr("Status"), tr("Adr."), tr("Firmware"),
-                              tr("Bezeichnung"), tr("Hinweis")});
-  const int widths[6] = {140, 48, 32, 80, 180, 300};
-  for (int i = 0; i < 6; ++i)
+                              tr("Bezeichnung"), tr("Hinweis"), tr("Antw. ms"), tr("Fehler"),
+                              tr("zuletzt")});
+  const int widths[kTreeColumns] = {140, 48, 32, 80, 180, 300, 76, 44, 64};
+  for (int i = 0; i < kTreeColumns; ++i)
     VSTModuls->setColumnWidth(i, widths[i]);
+  VSTModuls->headerItem()->setToolTip(tcAntwMs, tr("Antwortzeit in ms: Mittelwert/95-%-Wert"));
+  VSTModuls->headerItem()->setToolTip(tcFehler, tr("TimeOuts, unlesbare und fremde Antworten"));
+  VSTModuls->headerItem()->setToolTip(tcZuletzt, tr("Zeit seit der letzten Antwort"));
   VSTModuls->header()->setSectionsMovable(true);
   VSTModuls->header()->setSectionResizeMode(QHeaderView::Interactive);
   VSTModuls->header()->setStretchLastSection(true);

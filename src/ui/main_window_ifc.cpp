@@ -13,6 +13,7 @@
 #include "bus/bus_interface.h"
 #include "bus/serial_factory.h"
 #include "model/moduls_list.h"
+#include "model/traffic_log.h"
 #include "support/conversions.h"
 #include "support/diagnostics.h"
 #include "support/message_sink.h"
@@ -167,6 +168,10 @@ void TfrmVelmoraConfig::BindInterface(TRS485IFC* ifc, bool showReceived) {
     ifc->BusMaster().SetOnReceived([self](const std::string& text) {
       if (self) self->ShowReceived(text);
     });
+  // Every exchange goes into the statistics of the tree and the traffic monitor.
+  ifc->BusMaster().SetOnExchanges([self](const TExchangeBatch& batch) {
+    if (self && self->FTraffic) self->FTraffic->Add(batch);
+  });
   // The port vanished: "Connect" and the tree show it at once.
   ifc->BusMaster().OnConnectionLost = [self, ifc] {
     if (!self) return;

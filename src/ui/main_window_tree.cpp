@@ -33,6 +33,7 @@ void TfrmVelmoraConfig::SelectItem(const TModulsItem* item) {
 QString TfrmVelmoraConfig::VSTModulsGetText(const QTreeWidgetItem* node, int column) const {
   const TModulsItem* item = ItemOf(node);
   if (!item) return QString();
+  if (column >= tcAntwMs) return HealthText(item, column);
   if (item->ItemKind == ikInterface && item->IFC) {
     switch (column) {
       case 0:
@@ -73,7 +74,10 @@ int TfrmVelmoraConfig::NodeImageIndex(const QTreeWidgetItem* node, TImageKind ki
   }
   const TBaseModul* modul = item->Modul;
   if (!modul) return -1;
-  if (kind == ikState) return modul->Aktiv ? 2 : 0;
+  if (kind == ikState) {
+    const int health = HealthStateImage(item);
+    return health >= 0 ? health : modul->Aktiv ? 2 : 0;
+  }
   const std::string name = modul->ClassName();
   if (name == "TIFCPorts") return 2;
   if (name == "THDX01") return 3;
@@ -108,10 +112,16 @@ void TfrmVelmoraConfig::VSTModulsNewText(QTreeWidgetItem* node, int column, cons
 void TfrmVelmoraConfig::RefreshNode(QTreeWidgetItem* node) {
   if (!node) return;
   Lock();
-  for (int column = 0; column < 6; ++column) {
+  for (int column = 0; column < kTreeColumns; ++column) {
     const QString text = VSTModulsGetText(node, column);
     if (node->text(column) != text) node->setText(column, text);
   }
+  SetNodeIcon(node);
+  if (!(node->flags() & Qt::ItemIsEditable)) node->setFlags(node->flags() | Qt::ItemIsEditable);
+  Unlock();
+}
+
+void TfrmVelmoraConfig::SetNodeIcon(QTreeWidgetItem* node) {
   // Every icon change repaints the row: set it only when the node or state image changed.
   const int image = NodeImageIndex(node, ikNormal);
   const int state = NodeImageIndex(node, ikState);
@@ -120,8 +130,6 @@ void TfrmVelmoraConfig::RefreshNode(QTreeWidgetItem* node) {
     node->setIcon(0, FTreeIcons.Icon(image, state));
     node->setData(0, kIconKeyRole, iconKey);
   }
-  if (!(node->flags() & Qt::ItemIsEditable)) node->setFlags(node->flags() | Qt::ItemIsEditable);
-  Unlock();
 }
 
 void TfrmVelmoraConfig::RefreshTree() {

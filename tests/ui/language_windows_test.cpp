@@ -127,7 +127,8 @@ bool LooksGerman(const QString& text) {
       "Aktiv|Aktion|Zuordnung|Sensoren|Hinweis|Bezeichnung|Beschr|Interrface|Sicherungsdatei|"
       "Abschnitt|gleich|verschieden|Antwort|Fortschritt|Zusammenfassung|Anleitung|Beenden|"
       "Entfernen|Neues|Vergleichen|Wiederherstellen|Konfiguration|gesichert|Erstellt|"
-      "Schaltflächen|Ausgewählte|Alle|verfügbar|Simulierter)\\b");
+      "Schaltflächen|Ausgewählte|Alle|alle|verfügbar|Simulierter|Klasse|Befehl|Austausche|"
+      "Statistik|Zeit|zuletzt|vor|Leeren|Anhalten|Weiter|Ergebnis)\\b");
   // The keys of the card backup file ("LS1.Fahrregler", "Port03.Invertiert") are never
   // translated.
   static const QRegularExpression fileKey("\\b[A-Za-z]+[0-9]+\\.[A-Za-z0-9]+\\b");
@@ -170,9 +171,9 @@ class LanguageWindowsTest : public QObject {
   std::unique_ptr<TSimBus> Bus;
 
   // Opens every window as a user would, in `language`, and gathers what they show: the main
-  // window with one card of each kind, every card's window, the card configuration dialog for
-  // each action and the result table of a comparison, the guide, the About text, the question
-  // before the model is dropped and the address box.
+  // window with one card of each kind, every card's window, the bus monitor, the card configuration
+  // dialog for each action and the result table of a comparison, the guide, the About text, the
+  // question before the model is dropped and the address box.
   std::vector<TShown> ShowEverything(TLanguage language) {
     InstallLanguage(language);
     Dir = std::make_unique<QTemporaryDir>();
@@ -210,6 +211,7 @@ class LanguageWindowsTest : public QObject {
       return std::optional<TCardConfigChoice>(choice);
     };
     w->mnuKonfigVergleichen->trigger();
+    w->mnuBusmonitor1->trigger();
     w->mnuHilfe1Click();
     w->Ueber1Click();
     QCoreApplication::processEvents();
@@ -272,8 +274,8 @@ class LanguageWindowsTest : public QObject {
     for (const char* expected :
          {"File", "Back up configuration…", "Search modules", "IFC/Module", "Yes", "Cancel",
           "Change module address", "Compare configuration", "Throttle 1", "Pulse length (msec) ",
-          "Compared with the state in the program", "~IFC0 $44 TMXB01: no answer",
-          "~Built with Qt"})
+          "Compared with the state in the program", "~IFC0 $44 TMXB01: no answer", "~Built with Qt",
+          "Bus monitor", "Answ. ms", "Hide polls"})
       QVERIFY2(Shows(texts, expected), expected);
   }
 
@@ -282,13 +284,28 @@ class LanguageWindowsTest : public QObject {
     QStringList texts;
     for (const TShown& s : shown)
       texts << s.Text;
-    for (const char* expected :
-         {"Datei", "Konfiguration sichern…", "Module zum Interrface ermitteln", "IFC/Modul",
-          "Bezeichnung", " Interface ", "Poll. Priority", "Ja", "Nein", "Abbrechen",
-          "Moduladresse ändern", "Konfiguration vergleichen", "1. Fahrregler",
-          "Impulsdauer (msec) ", "Verglichen mit dem Stand im Programm",
-          "~IFC0 $44 TMXB01: ohne Antwort", "~Erstellt mit Qt", "Änderungen am Modell speichern?",
-          "Sprache – Language"})
+    for (const char* expected : {"Datei",
+                                 "Konfiguration sichern…",
+                                 "Module zum Interrface ermitteln",
+                                 "IFC/Modul",
+                                 "Bezeichnung",
+                                 " Interface ",
+                                 "Poll. Priority",
+                                 "Ja",
+                                 "Nein",
+                                 "Abbrechen",
+                                 "Moduladresse ändern",
+                                 "Konfiguration vergleichen",
+                                 "1. Fahrregler",
+                                 "Impulsdauer (msec) ",
+                                 "Verglichen mit dem Stand im Programm",
+                                 "~IFC0 $44 TMXB01: ohne Antwort",
+                                 "~Erstellt mit Qt",
+                                 "Änderungen am Modell speichern?",
+                                 "Sprache – Language",
+                                 "Busmonitor",
+                                 "Antw. ms",
+                                 "Polls ausblenden"})
       QVERIFY2(Shows(texts, expected), expected);
   }
 };
