@@ -13,6 +13,7 @@
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QRegularExpression>
+#include <QStandardPaths>
 #include <QTabBar>
 #include <QTemporaryDir>
 #include <QTest>
@@ -250,6 +251,8 @@ class LanguageWindowsTest : public QObject {
 
  private slots:
   void initTestCase() {
+    // The language menu keeps its choice in the user's settings: a test folder of its own.
+    QStandardPaths::setTestModeEnabled(true);
     InstallQtMainThreadWaker();
     RegisterSerialLine("SIM", "Simulierter Bus", [this] { return MakeSimSerialLine(*Bus); });
   }
@@ -277,6 +280,25 @@ class LanguageWindowsTest : public QObject {
           "Compared with the state in the program", "~IFC0 $44 TMXB01: no answer", "~Built with Qt",
           "Bus monitor", "Answ. ms", "Hide polls"})
       QVERIFY2(Shows(texts, expected), expected);
+  }
+
+  void LanguageMenuKeepsTheChoiceForTheNextStart() {
+    InstallLanguage(lnGerman);
+    Dir = std::make_unique<QTemporaryDir>();
+    std::vector<std::string> notices;
+    auto w = std::make_unique<TfrmVelmoraConfig>(Dir->path().toStdString() + "/Modell1");
+    SetNoticeHandler([&notices](const std::string& text) { notices.push_back(text); });
+    QVERIFY(w->mnuDeutsch->isChecked());
+    w->mnuEnglish->trigger();
+    QCOMPARE(StoredLanguage(), std::optional<TLanguage>(lnEnglish));
+    // Said in both languages, since the user may read only the one just chosen.
+    QCOMPARE(notices.size(), 1u);
+    QVERIFY(QString::fromStdString(notices[0]).contains("The language changes at the next start."));
+    QVERIFY(QString::fromStdString(notices[0]).contains("beim nächsten Start"));
+    // Back to the language in use: kept, nothing to say.
+    w->mnuDeutsch->trigger();
+    QCOMPARE(StoredLanguage(), std::optional<TLanguage>(lnGerman));
+    QCOMPARE(notices.size(), 1u);
   }
 
   void GermanWindowsReadAsWritten() {
