@@ -388,6 +388,10 @@
         <source>kein Treiber</source>
         <translation>no driver</translation>
     </message>
+    <message>
+        <source>ComPort %1 nicht gefunden, der Adapter %2 ist jetzt %3. </source>
+        <translation>ComPort %1 not found, the adapter %2 is now %3. </translation>
+    </message>
 </context>
 <context>
     <name>TIniFile</name>
@@ -420,6 +424,10 @@
     <message>
         <source>Modulsuche IFC(%1) abgebrochen: %2, keine Module übernommen. </source>
         <translation>Module search IFC(%1) cancelled: %2, no modules taken over. </translation>
+    </message>
+    <message>
+        <source>Modulsuche IFC(%1): %2 Adressen ohne Antwort</source>
+        <translation>Module search IFC(%1): %2 addresses without answer</translation>
     </message>
 </context>
 <context>
@@ -456,8 +464,20 @@
         <translation>connection to the device broken off</translation>
     </message>
     <message>
-        <source>ComPort %1: der USB-Adapter sammelt Zeichen %2 ms lang, jede Antwort kommt entsprechend später. Abhilfe: echo 1 | sudo tee %3</source>
-        <translation>ComPort %1: the USB adapter collects characters for %2 ms, every answer comes that much later. Remedy: echo 1 | sudo tee %3</translation>
+        <source>Keine Berechtigung für %1. Abhilfe: das Benutzerkonto in die Gruppe &quot;%2&quot; aufnehmen, der das Gerät gehört: sudo usermod -aG %2 $USER, danach ab- und wieder anmelden.</source>
+        <translation>No permission for %1. Remedy: add the user account to the group &quot;%2&quot; that owns the device: sudo usermod -aG %2 $USER, then log out and in again.</translation>
+    </message>
+    <message>
+        <source>Keine Berechtigung für %1. Abhilfe: das Benutzerkonto in die Gruppe der seriellen Schnittstellen aufnehmen (unter Debian und Ubuntu &quot;dialout&quot;): sudo usermod -aG %2 $USER, danach ab- und wieder anmelden.</source>
+        <translation>No permission for %1. Remedy: add the user account to the group of the serial ports (&quot;dialout&quot; on Debian and Ubuntu): sudo usermod -aG %2 $USER, then log out and in again.</translation>
+    </message>
+    <message>
+        <source>ComPort %1 ist belegt: ein anderes Programm hat ihn geöffnet (etwa ein Terminalprogramm oder ein zweites KavorConfig). Erst dort schließen, dann erneut verbinden.</source>
+        <translation>ComPort %1 is busy: another program has opened it (a terminal program, say, or a second KavorConfig). Close it there first, then connect again.</translation>
+    </message>
+    <message>
+        <source>ComPort %1: der USB-Adapter sammelt Zeichen %2 ms lang, jede Antwort kommt entsprechend später. Dauerhaft abhelfen mit einer udev-Regel, etwa /etc/udev/rules.d/99-ftdi-latency.rules mit der Zeile ACTION==&quot;add&quot;, SUBSYSTEM==&quot;usb-serial&quot;, DRIVER==&quot;ftdi_sio&quot;, ATTR{latency_timer}=&quot;1&quot; (wirkt ab dem nächsten Einstecken); bis dahin: echo 1 | sudo tee %3</source>
+        <translation>ComPort %1: the USB adapter collects characters for %2 ms, every answer comes that much later. A lasting remedy is a udev rule, say /etc/udev/rules.d/99-ftdi-latency.rules with the line ACTION==&quot;add&quot;, SUBSYSTEM==&quot;usb-serial&quot;, DRIVER==&quot;ftdi_sio&quot;, ATTR{latency_timer}=&quot;1&quot; (takes effect from the next plug-in); until then: echo 1 | sudo tee %3</translation>
     </message>
 </context>
 <context>
@@ -493,6 +513,10 @@
     <message>
         <source>Fehler</source>
         <translation>error</translation>
+    </message>
+    <message>
+        <source>ComPort %1 ist wieder verfügbar, die Verbindung wurde wiederhergestellt. </source>
+        <translation>ComPort %1 is available again, the connection was restored. </translation>
     </message>
 </context>
 <context>
@@ -1398,6 +1422,26 @@ answer times in whole microseconds (answer_us).</translation>
     <message>
         <source>Fehler in der letzten Minute (TimeOut, unlesbare oder fremde Antwort)</source>
         <translation>Errors in the last minute (TimeOut, unreadable or foreign answer)</translation>
+    </message>
+    <message>
+        <source>Schnellsuche</source>
+        <translation>Quick search</translation>
+    </message>
+    <message>
+        <source>Fortschritt der Modulsuche</source>
+        <translation>Progress of the module search</translation>
+    </message>
+    <message>
+        <source>Modulsuche abbrechen</source>
+        <translation>Cancel the module search</translation>
+    </message>
+    <message>
+        <source>getrennt, warte auf Gerät</source>
+        <translation>disconnected, waiting for the device</translation>
+    </message>
+    <message>
+        <source>Modulsuche IFC(%1) abgebrochen, keine Module übernommen. </source>
+        <translation>Module search IFC(%1) cancelled, no modules taken over. </translation>
     </message>
 </context>
 <context>

@@ -2,6 +2,7 @@
 // One command line on the bus and who handles its answer, and the small contract through which
 // the bus master sees a module: its address and its standing (poll) commands.
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -13,6 +14,18 @@
 using TAnswerHandler = std::function<void(const std::string& command, const std::string& answer)>;
 
 class TBusModule;
+
+// How a one-shot command differs from the interface's way of sending it.
+struct TCommandOptions {
+  // The answer time-out of this command in ms; 0: the interface's.
+  uint32_t TimeoutMs = 0;
+  // A time-out is not reported: the caller sums its time-outs up itself.
+  bool QuietTimeout = false;
+  // Called in the main thread once the command is written to the line.
+  std::function<void()> OnSent;
+  // Once set, the command leaves the queue unsent and its answer handler is not called.
+  std::shared_ptr<std::atomic<bool>> Cancelled;
+};
 
 class TBusCommand {
  public:

@@ -40,7 +40,7 @@ void TSer485BusMaster::RunCycle() {
     const TAnswerEnd end = WaitForAnswer(exchange);
     if (end == TAnswerEnd::Abandon) return;
     StampAnswered(exchange);
-    if (end == TAnswerEnd::TimedOut)
+    if (end == TAnswerEnd::TimedOut && !exchange.QuietTimeout)
       ReportMessage(TrText("TSer485BusMaster", "TimeOut, Modul antwortet nicht! \"%1\" ")
                         .Arg(ReadableText(exchange.Sent)),
                     1);
@@ -59,10 +59,20 @@ bool TSer485BusMaster::PickCommand(TExchange& exchange) {
   std::lock_guard<std::mutex> lock(FMutex);
   if (!FActive.load()) return false;
   ++FCycleCount;
+  // Commands their caller called off leave unsent, before they cost a turn.
+  bool dropped = false;
+  while (!FCommandQueue.empty() && FCommandQueue.front().Options.Cancelled &&
+         FCommandQueue.front().Options.Cancelled->load()) {
+    FCommandQueue.pop_front();
+    dropped = true;
+  }
+  if (dropped) MainThread().Notify();
   TBusCommand* current = nullptr;
+  const TCommandOptions* options = nullptr;
   if (!FCommandQueue.empty()) {
     current = FCommandQueue.front().Command.get();
     exchange.Serial = FCommandQueue.front().Serial;
+    options = &FCommandQueue.front().Options;
   }
   const uint32_t priority = std::max<uint32_t>(FPollPriority.load(), 1);
   // At priority 1 every cycle is a poll cycle and one-shots would never go out: while they wait,
@@ -78,6 +88,7 @@ bool TSer485BusMaster::PickCommand(TExchange& exchange) {
         FPollList.push_back(entry);
         if (entry->Enabled) {
           current = entry;
+          options = nullptr;
           exchange.Serial = 0;
           FOneShotsTurn = priority == 1;
         }
@@ -88,6 +99,12 @@ bool TSer485BusMaster::PickCommand(TExchange& exchange) {
   if (!current) return false;
   exchange.Text = current->Text;
   exchange.Handler = current->AnswerHandler;
+  exchange.TimeoutMs = FTimeout.load();
+  if (options) {
+    if (options->TimeoutMs > 0) exchange.TimeoutMs = options->TimeoutMs;
+    exchange.QuietTimeout = options->QuietTimeout;
+    exchange.OnSent = options->OnSent;
+  }
   // A standing command with an empty text is never sent (one-shots cannot be empty).
   return !exchange.Text.empty();
 }
@@ -126,7 +143,10 @@ bool TSer485BusMaster::DropLeftovers(const TExchange& exchange) {
 }
 
 bool TSer485BusMaster::WriteCommand(const TExchange& exchange) {
-  if (FComPort.WriteString(exchange.Sent + "\r")) return true;
+  if (FComPort.WriteString(exchange.Sent + "\r")) {
+    if (exchange.OnSent) MainThread().Post(exchange.OnSent);
+    return true;
+  }
   ConnectionLost(FComPort.Error());
   return false;
 }
@@ -141,7 +161,7 @@ bool TSer485BusMaster::SwitchToReceive(const TExchange& exchange) {
 }
 
 TSer485BusMaster::TAnswerEnd TSer485BusMaster::WaitForAnswer(TExchange& exchange) {
-  const int64_t deadline = FClock.NowUs() + static_cast<int64_t>(FTimeout.load()) * 1000;
+  const int64_t deadline = FClock.NowUs() + static_cast<int64_t>(exchange.TimeoutMs) * 1000;
   for (;;) {
     if (TakePiece(exchange.Answer)) return TAnswerEnd::Answered;
     if (!FActive.load()) return TAnswerEnd::Abandon;
@@ -240,6 +260,8 @@ void TSer485BusMaster::ReportDropped(TDroppedInput dropped) {
 }
 
 void TSer485BusMaster::ConnectionLost(const std::string& error) {
+  // Read before the connection is taken down, so that a disconnect by the user meanwhile wins.
+  const uint64_t epoch = FConnectEpoch.load();
   const bool wasActive = FActive.exchange(false);
   FComPort.Close();
   if (!wasActive) return;
@@ -253,7 +275,9 @@ void TSer485BusMaster::ConnectionLost(const std::string& error) {
                           .Arg(FComPort.OpenPort())
                           .Arg(error));
   std::weak_ptr<int> alive = FAlive;
-  MainThread().Post([this, alive] {
-    if (!alive.expired() && OnConnectionLost) OnConnectionLost();
+  MainThread().Post([this, alive, epoch] {
+    if (alive.expired()) return;
+    StartWaitingForDevice(epoch);
+    if (OnConnectionLost) OnConnectionLost();
   });
 }

@@ -39,13 +39,16 @@ class TRS485IFC {
   void SetBaud(uint32_t baud) { FBusMaster->ComPort().SetBaud(baud); }
   std::string Port() const { return FBusMaster->ComPort().Port(); }
   void SetPort(const std::string& port) { FBusMaster->ComPort().SetPort(port); }
+  TUsbIdentity UsbIdentity() const { return FBusMaster->ComPort().Identity(); }
+  void SetUsbIdentity(const TUsbIdentity& identity) { FBusMaster->ComPort().SetIdentity(identity); }
   uint32_t Timeout() const { return FBusMaster->Timeout(); }
   void SetTimeout(uint32_t ms) { FBusMaster->SetTimeout(ms); }
   uint32_t PollPriority() const { return FBusMaster->PollPriority(); }
   void SetPollPriority(uint32_t n) { FBusMaster->SetPollPriority(n); }
 
-  bool AddCommand(const std::string& text, TAnswerHandler handler = {}) {
-    return FBusMaster->AddCommand(text, std::move(handler));
+  bool AddCommand(const std::string& text, TAnswerHandler handler = {},
+                  TCommandOptions options = {}) {
+    return FBusMaster->AddCommand(text, std::move(handler), std::move(options));
   }
   int FindModule(uint8_t address) const { return FBusMaster->FindModule(address); }
   int AddModule(std::unique_ptr<TBusModule>& module) { return FBusMaster->AddModule(module); }

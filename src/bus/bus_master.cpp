@@ -1,6 +1,7 @@
 #include "bus/bus_master.h"
 
 #include <QThread>
+#include <QTimer>
 #include <algorithm>
 
 #include "bus/bus_interface.h"
@@ -18,6 +19,7 @@ TSer485BusMaster::TSer485BusMaster(TRS485IFC* busInterface, TClock* clock)
     : FBusInterface(busInterface), FClock(clock ? *clock : SystemClock()) {}
 
 TSer485BusMaster::~TSer485BusMaster() {
+  StopWaitingForDevice();
   StopThread();
   FAlive.reset();
   std::lock_guard<std::mutex> lock(FMutex);
@@ -88,6 +90,11 @@ void TSer485BusMaster::RunInBusThread(const std::function<void()>& request) {
 }
 
 void TSer485BusMaster::SetActive(bool on) {
+  // The user's word counts more than the wait for a vanished device, also when the device
+  // vanishes at this very moment: a loss seen before the new epoch starts no waiting.
+  if (!on) FActive.store(false);
+  ++FConnectEpoch;
+  StopWaitingForDevice();
   if (!on) {
     FActive.store(false);
     FWake.notify_all();
@@ -141,7 +148,8 @@ void TSer485BusMaster::SetActive(bool on) {
   }
 }
 
-bool TSer485BusMaster::AddCommand(const std::string& text, TAnswerHandler handler) {
+bool TSer485BusMaster::AddCommand(const std::string& text, TAnswerHandler handler,
+                                  TCommandOptions options) {
   if (!FActive.load() || text.empty()) return false;
   auto command = std::make_unique<TBusCommand>(nullptr);
   command->Enabled = false;
@@ -149,7 +157,7 @@ bool TSer485BusMaster::AddCommand(const std::string& text, TAnswerHandler handle
   command->AnswerHandler = std::move(handler);
   {
     std::lock_guard<std::mutex> lock(FMutex);
-    FCommandQueue.push_back({FNextSerial++, std::move(command)});
+    FCommandQueue.push_back({FNextSerial++, std::move(command), std::move(options)});
   }
   FWake.notify_all();
   return true;
@@ -181,6 +189,7 @@ int TSer485BusMaster::AddModule(std::unique_ptr<TBusModule>& module) {
 void TSer485BusMaster::RemoveModule(TBusModule* module) {
   if (!module) return;
   const bool wasActive = FActive.load();
+  const bool waiting = FWaitingForDevice.load();
   SetActive(false);
   {
     std::lock_guard<std::mutex> lock(FMutex);
@@ -199,6 +208,8 @@ void TSer485BusMaster::RemoveModule(TBusModule* module) {
     if (it != modules.end()) modules.erase(it);
   }
   if (wasActive) SetActive(true);
+  // Removing a card is no reason to give up on a vanished device.
+  if (waiting) StartWaitingForDevice(FConnectEpoch.load());
 }
 
 void TSer485BusMaster::WithLock(const std::function<void()>& change) {
@@ -237,6 +248,54 @@ uint64_t TSer485BusMaster::OldestWaitingSerial() const {
 bool TSer485BusMaster::WaitQueueEmpty(std::chrono::milliseconds timeout) {
   return MainThread().WaitUntil([this] { return QueueCount() == 0 || !Active(); }, timeout) &&
          QueueCount() == 0;
+}
+
+void TSer485BusMaster::StartWaitingForDevice(uint64_t epoch) {
+  if (epoch != FConnectEpoch.load() || FActive.load()) return;
+  FWaitingForDevice.store(true);
+  if (!FReconnectTimer) {
+    FReconnectTimer = std::make_unique<QTimer>();
+    FReconnectTimer->setInterval(ReconnectCheckMs);
+    FReconnectTimer->callOnTimeout([this] { TryReconnect(); });
+  }
+  FReconnectTimer->start();
+}
+
+void TSer485BusMaster::StopWaitingForDevice() {
+  FWaitingForDevice.store(false);
+  if (FReconnectTimer) FReconnectTimer->stop();
+}
+
+void TSer485BusMaster::TryReconnect() {
+  if (!FWaitingForDevice.load() || FActive.load()) {
+    StopWaitingForDevice();
+    return;
+  }
+  {
+    std::lock_guard<std::mutex> lock(FMutex);
+    if (FTerminate) return;
+  }
+  // Only a device that is there is tried: a failed open every second would fill the log.
+  const std::string port = FComPort.Port();
+  if (!PortPresent(port) && FindPortByIdentity(FComPort.Identity()).empty()) return;
+  try {
+    RunInBusThread([this] { FComPort.Open(); });
+  } catch (const std::exception&) {
+    return;  // there, but not yet usable (still being set up by the system): the next check
+  }
+  if (!FComPort.Connected()) return;
+  {
+    std::lock_guard<std::mutex> lock(FMutex);
+    FCommandQueue.clear();
+    FClosePending = false;
+    FActive.store(true);
+  }
+  FWake.notify_all();
+  StopWaitingForDevice();
+  ReportMessage(TrText("TSer485BusMaster",
+                       "ComPort %1 ist wieder verfügbar, die Verbindung wurde wiederhergestellt. ")
+                    .Arg(FComPort.Port()));
+  if (OnReconnected) OnReconnected();
 }
 
 void TSer485BusMaster::StopThread() {

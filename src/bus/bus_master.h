@@ -21,6 +21,7 @@
 #include "support/clock.h"
 
 class QThread;
+class QTimer;
 class TRS485IFC;
 
 // Received text the bus master threw away instead of handing it out as an answer.
@@ -63,19 +64,30 @@ class TSer485BusMaster {
 
   // Observer of every received piece of text, called in the main thread.
   void SetOnReceived(std::function<void(const std::string& text)> observer);
+  const std::function<void(const std::string& text)>& OnReceived() const { return FOnReceived; }
   // Observer of received text that was dropped (each drop is also one line in the log), called
   // in the main thread.
   void SetOnDropped(std::function<void(const TDroppedInput& dropped)> observer);
+  const std::function<void(const TDroppedInput& dropped)>& OnDropped() const { return FOnDropped; }
   // Called in the main thread when the bus thread dropped the connection by itself (the port
   // vanished), so that windows can show the new state.
   std::function<void()> OnConnectionLost;
   // Observer of finished exchanges, called in the main thread with the records made since its
   // last call, oldest first. Exchanges are recorded only while an observer is set.
   void SetOnExchanges(std::function<void(const TExchangeBatch& records)> observer);
+  // After the port vanished while connected, the interface waits for its device (checked about
+  // once a second, by a timer in the main thread) and connects again by itself once the device
+  // is back, under its name or, for a USB adapter, under the name that carries its identity.
+  // SetActive, either way, ends the waiting.
+  bool WaitingForDevice() const { return FWaitingForDevice.load(); }
+  // Called in the main thread when the interface connected again by itself.
+  std::function<void()> OnReconnected;
+  static constexpr int ReconnectCheckMs = 1000;
 
   // Queues a one-shot command. False (and nothing queued) while disconnected or for an empty
   // text.
-  bool AddCommand(const std::string& text, TAnswerHandler handler = {});
+  bool AddCommand(const std::string& text, TAnswerHandler handler = {},
+                  TCommandOptions options = {});
 
   // Index of the first module of the interface at this address, or -1.
   int FindModule(uint8_t address) const;
@@ -128,6 +140,9 @@ class TSer485BusMaster {
     std::string Text;     // the command's own text
     std::string Sent;     // as written, with the resynchronisation prefix if it carries one
     TAnswerHandler Handler;
+    uint32_t TimeoutMs = 0;  // the answer time-out of this exchange
+    bool QuietTimeout = false;
+    std::function<void()> OnSent;
     std::string Answer;     // the answer line with its CR LF; empty after a time-out
     bool Recorded = false;  // exchanges are recorded: the time stamps below are taken
     int64_t WrittenUs = 0;
@@ -164,6 +179,9 @@ class TSer485BusMaster {
   bool TakePiece(std::string& piece);
   void ReportDropped(TDroppedInput dropped);
   void ConnectionLost(const std::string& error);
+  void StartWaitingForDevice(uint64_t epoch);
+  void StopWaitingForDevice();
+  void TryReconnect();
   void RunInBusThread(const std::function<void()>& request);
   void EnsureThread();
   void StopThread();
@@ -179,6 +197,8 @@ class TSer485BusMaster {
   std::atomic<uint32_t> FPollPriority{10};
   std::atomic<uint32_t> FPreSendDelay{1};
   std::atomic<uint64_t> FCycleCount{0};
+  std::atomic<bool> FWaitingForDevice{false};
+  std::atomic<uint64_t> FConnectEpoch{0};  // counts the user's connects and disconnects
 
   // FMutex covers the queue, the poll list, the countdown, the poll entries' fields and the
   // thread's control state below.
@@ -187,6 +207,7 @@ class TSer485BusMaster {
   struct TQueued {
     uint64_t Serial;
     std::unique_ptr<TBusCommand> Command;
+    TCommandOptions Options;
   };
   std::deque<TQueued> FCommandQueue;
   uint64_t FNextSerial = 1;
@@ -211,6 +232,7 @@ class TSer485BusMaster {
   std::function<void(const TDroppedInput&)> FOnDropped;
   std::atomic<bool> FHasDroppedObserver{false};
   std::unique_ptr<QThread> FThread;
+  std::unique_ptr<QTimer> FReconnectTimer;
   std::shared_ptr<int> FAlive = std::make_shared<int>(0);
 
   // Exchange records on their way to the main thread; FRecordMutex covers the two below.

@@ -1,6 +1,8 @@
 #include "bus/com_port.h"
 #include "support/texts.h"
 
+#include "support/message_sink.h"
+
 bool TLineSplitter::NextPiece(std::string& piece) {
   const std::size_t pos = FBuffer.find(FTerminator);
   if (pos == std::string::npos) return false;
@@ -35,14 +37,39 @@ void TComPort::SetLineCreator(TSerialLineCreator creator) {
   FCreator = std::move(creator);
 }
 
+TUsbIdentity TComPort::Identity() const {
+  std::lock_guard<std::mutex> lock(FSettingsMutex);
+  return FIdentity;
+}
+
+void TComPort::SetIdentity(const TUsbIdentity& identity) {
+  std::lock_guard<std::mutex> lock(FSettingsMutex);
+  FIdentity = identity;
+}
+
 void TComPort::Open() {
   if (FConnected) return;
   std::string port;
+  TUsbIdentity identity;
   TSerialLineCreator creator;
   {
     std::lock_guard<std::mutex> lock(FSettingsMutex);
     port = FPort;
+    identity = FIdentity;
     creator = FCreator;
+  }
+  // USB adapters change their name when they are plugged in again.
+  if (!identity.Empty() && !PortPresent(port)) {
+    const std::string found = FindPortByIdentity(identity);
+    if (!found.empty() && found != port) {
+      ReportMessage(TrText("TComPort", "ComPort %1 nicht gefunden, der Adapter %2 ist jetzt %3. ")
+                        .Arg(port)
+                        .Arg(identity.Text())
+                        .Arg(found));
+      port = found;
+      std::lock_guard<std::mutex> lock(FSettingsMutex);
+      FPort = port;
+    }
   }
   std::unique_ptr<TSerialLine> line = creator ? creator() : CreateSerialLine(port);
   if (!line)
@@ -60,6 +87,11 @@ void TComPort::Open() {
     FLineForInterrupt = FLine.get();
   }
   FConnected = true;
+  // The adapter behind the name now; a port without one (built in, a pseudo-terminal, the
+  // simulated bus) leaves nothing to look for later.
+  const std::optional<TPortInfo> info = FindRealPort(port);
+  std::lock_guard<std::mutex> lock(FSettingsMutex);
+  if (FPort == port) FIdentity = info ? info->Identity : TUsbIdentity();
 }
 
 void TComPort::Close() {

@@ -43,6 +43,10 @@ class TComPort {
 
   std::string Port() const;
   void SetPort(const std::string& port);
+  // The USB identity of the adapter last opened under this port; it finds the adapter again
+  // when it comes back under another name.
+  TUsbIdentity Identity() const;
+  void SetIdentity(const TUsbIdentity& identity);
   uint32_t Baud() const { return FBaud.load(); }
   void SetBaud(uint32_t baud) { FBaud.store(baud); }
 
@@ -57,7 +61,9 @@ class TComPort {
   // Tests and tools make the line themselves; by default it comes from the factory.
   void SetLineCreator(TSerialLineCreator creator);
 
-  // Opens the port if it is closed. Throws EComError ("TCOMPORT : cannot open " ...).
+  // Opens the port if it is closed. A port name that does not exist gives way to the port that
+  // carries the stored identity (the new name is logged and kept); a real port's identity is
+  // learnt. Throws EComError ("TCOMPORT : cannot open " ...).
   void Open();
   void Close();
   bool Connected() const { return FConnected.load(); }
@@ -85,6 +91,7 @@ class TComPort {
  private:
   mutable std::mutex FSettingsMutex;
   std::string FPort = "COM1";
+  TUsbIdentity FIdentity;
   std::atomic<uint32_t> FBaud{9600};
   TSerialLineCreator FCreator;
 

@@ -4,6 +4,8 @@
 #include <QElapsedTimer>
 #include <algorithm>
 
+#include "bus/serial_errors.h"
+
 namespace {
 
 // How long one blocking wait may last before the line looks at its interrupt flag. Received
@@ -33,8 +35,13 @@ void TQtSerialLine::Open(const std::string& port, uint32_t baud) {
   FPort->setStopBits(QSerialPort::OneStop);
   FPort->setFlowControl(QSerialPort::NoFlowControl);
   if (!FPort->open(QIODevice::ReadWrite)) {
-    const std::string error = FPort->errorString().toStdString();
+    std::string error = FPort->errorString().toStdString();
+    const QSerialPort::SerialPortError kind = FPort->error();
     FPort.reset();
+    const TOpenProbe probe = ProbeOpenFailure(port);
+    const std::string advice =
+        OpenFailureAdvice(ClassifyOpenFailure(kind, probe.Errno), port, probe.Group);
+    if (!advice.empty()) error += " - " + advice;
     throw EComError("TCOMPORT : cannot open " + port + "\r" + error);
   }
   FPort->clear(QSerialPort::AllDirections);

@@ -1,8 +1,10 @@
 #include "bus/serial_factory.h"
 
+#include <QFileInfo>
 #include <QSerialPort>
 #include <QSerialPortInfo>
 #include <mutex>
+#include <utility>
 
 #include "bus/qt_serial_line.h"
 #include "support/conversions.h"
@@ -18,24 +20,71 @@ struct TRegistration {
 std::mutex GMutex;
 std::vector<TRegistration> GRegistrations;
 
-std::string Describe(const QSerialPortInfo& info) {
-  std::string text = info.description().toStdString();
-  if (!info.manufacturer().isEmpty()) {
-    if (!text.empty()) text += ", ";
-    text += info.manufacturer().toStdString();
-  }
-  if (info.hasVendorIdentifier() && info.hasProductIdentifier()) {
+TPortLister GLister;
+
+std::string Hex4(uint16_t value) {
+  return UpperCase(QString::number(value, 16).rightJustified(4, '0').toStdString());
+}
+
+}  // namespace
+
+std::string DescribePort(const std::string& manufacturer, const std::string& description,
+                         const TUsbIdentity& identity) {
+  std::string text = manufacturer;
+  if (!description.empty() && description != text) {
     if (!text.empty()) text += " ";
-    text += "(USB " +
-            UpperCase(
-                QString::number(info.vendorIdentifier(), 16).rightJustified(4, '0').toStdString()) +
-            ":" +
-            UpperCase(
-                QString::number(info.productIdentifier(), 16).rightJustified(4, '0').toStdString());
-    if (!info.serialNumber().isEmpty()) text += " " + info.serialNumber().toStdString();
-    text += ")";
+    text += description;
+  }
+  if (!identity.SerialNumber.empty()) {
+    text += (text.empty() ? "" : " · ") + identity.SerialNumber;
+  } else if (!identity.Empty()) {
+    text += (text.empty() ? "" : " · ") +
+            ("USB " + Hex4(identity.VendorId) + ":" + Hex4(identity.ProductId));
   }
   return text;
+}
+
+namespace {
+
+std::vector<TPortInfo> SystemPorts(bool openableOnly) {
+  std::vector<TPortInfo> ports;
+  for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts()) {
+    if (openableOnly) {
+      // Only ports that can be opened now: one in use, or a device node without hardware
+      // behind it, is of no use to the user.
+      QSerialPort probe(info);
+      if (!probe.open(QIODevice::ReadWrite)) continue;
+      probe.close();
+    }
+    TPortInfo port;
+    port.Name = info.portName().toStdString();
+    if (info.hasVendorIdentifier()) port.Identity.VendorId = info.vendorIdentifier();
+    if (info.hasProductIdentifier()) port.Identity.ProductId = info.productIdentifier();
+    port.Identity.SerialNumber = info.serialNumber().toStdString();
+    port.Description = DescribePort(info.manufacturer().toStdString(),
+                                    info.description().toStdString(), port.Identity);
+    if (info.systemLocation().toStdString() != port.Name)
+      port.Location = info.systemLocation().toStdString();
+    ports.push_back(std::move(port));
+  }
+  return ports;
+}
+
+std::vector<TPortInfo> ListPorts(bool openableOnly) {
+  TPortLister lister;
+  {
+    std::lock_guard<std::mutex> lock(GMutex);
+    lister = GLister;
+  }
+  return lister ? lister(openableOnly) : SystemPorts(openableOnly);
+}
+
+bool SameName(const std::string& a, const std::string& b) {
+#ifdef _WIN32
+  return UpperCase(a) == UpperCase(b);
+#else
+  return a == b;
+#endif
 }
 
 }  // namespace
@@ -72,24 +121,71 @@ std::unique_ptr<TSerialLine> CreateSerialLine(const std::string& portName) {
   return std::make_unique<TQtSerialLine>();
 }
 
+std::string TUsbIdentity::Text() const {
+  if (Empty()) return std::string();
+  return Hex4(VendorId) + ":" + Hex4(ProductId) + ":" + SerialNumber;
+}
+
+TUsbIdentity TUsbIdentity::FromText(const std::string& text) {
+  TUsbIdentity identity;
+  const std::size_t first = text.find(':');
+  const std::size_t second = first == std::string::npos ? first : text.find(':', first + 1);
+  if (second == std::string::npos || first != 4 || second != 9) return identity;
+  bool vendorOk = false;
+  bool productOk = false;
+  const uint vendor = QString::fromStdString(text.substr(0, 4)).toUInt(&vendorOk, 16);
+  const uint product = QString::fromStdString(text.substr(5, 4)).toUInt(&productOk, 16);
+  if (!vendorOk || !productOk) return identity;
+  identity.VendorId = static_cast<uint16_t>(vendor);
+  identity.ProductId = static_cast<uint16_t>(product);
+  identity.SerialNumber = text.substr(10);
+  return identity;
+}
+
+TPortLister SetPortLister(TPortLister lister) {
+  std::lock_guard<std::mutex> lock(GMutex);
+  return std::exchange(GLister, std::move(lister));
+}
+
 std::vector<TPortInfo> EnumRealComPorts() {
-  std::vector<TPortInfo> ports;
-  for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts()) {
-    // Only ports that can be opened now: one in use, or a device node without hardware behind
-    // it, is of no use to the user.
-    QSerialPort probe(info);
-    if (!probe.open(QIODevice::ReadWrite)) continue;
-    probe.close();
-    ports.push_back({info.portName().toStdString(), Describe(info)});
+  return ListPorts(true);
+}
+
+std::optional<TPortInfo> FindRealPort(const std::string& portName) {
+  for (TPortInfo& port : ListPorts(false))
+    if (SameName(port.Name, portName) || (!port.Location.empty() && port.Location == portName))
+      return std::move(port);
+  return std::nullopt;
+}
+
+std::string FindPortByIdentity(const TUsbIdentity& identity) {
+  if (identity.Empty()) return std::string();
+  for (const TPortInfo& port : ListPorts(false))
+    if (port.Identity == identity) return port.Name;
+  return std::string();
+}
+
+bool PortPresent(const std::string& portName) {
+  {
+    std::lock_guard<std::mutex> lock(GMutex);
+    for (const TRegistration& r : GRegistrations)
+      if (UpperCase(r.Name) == UpperCase(portName)) return true;
   }
-  return ports;
+  if (FindRealPort(portName)) return true;
+  // A typed path: a link to a device, a pseudo-terminal.
+  return portName.find('/') != std::string::npos &&
+         QFileInfo::exists(QString::fromStdString(portName));
 }
 
 std::vector<TPortInfo> EnumComPortInfos() {
   std::vector<TPortInfo> ports = EnumRealComPorts();
   std::lock_guard<std::mutex> lock(GMutex);
-  for (const TRegistration& r : GRegistrations)
-    ports.push_back({r.Name, r.Description});
+  for (const TRegistration& r : GRegistrations) {
+    TPortInfo port;
+    port.Name = r.Name;
+    port.Description = r.Description;
+    ports.push_back(std::move(port));
+  }
   return ports;
 }
 

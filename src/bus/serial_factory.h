@@ -2,8 +2,10 @@
 // Makes serial lines by port name. Real ports are Qt SerialPort lines; programs register other
 // lines (the simulated bus as "SIM") so that bus/ never depends on them.
 
+#include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -11,10 +13,37 @@
 
 using TSerialLineCreator = std::function<std::unique_ptr<TSerialLine>()>;
 
+// What tells one USB adapter from another across replugs, as the operating system reports it.
+struct TUsbIdentity {
+  uint16_t VendorId = 0;
+  uint16_t ProductId = 0;
+  std::string SerialNumber;
+
+  bool Empty() const { return VendorId == 0 && ProductId == 0 && SerialNumber.empty(); }
+  bool operator==(const TUsbIdentity& other) const = default;
+  // "0403:6001:A10K3J2F" (the serial number may be empty), as the model file keeps it.
+  std::string Text() const;
+  // Reads Text(); an empty identity for anything else.
+  static TUsbIdentity FromText(const std::string& text);
+};
+
 struct TPortInfo {
   std::string Name;
   std::string Description;  // with the USB identity where known
+  TUsbIdentity Identity;
+  std::string Location;  // the device path ("/dev/ttyUSB0"), where it differs from the name
 };
+
+// "FTDI USB-RS485 · A10K3J2F": who made the adapter, what it is, and what tells it from its
+// twin (the serial number, else the USB vendor and product id).
+std::string DescribePort(const std::string& manufacturer, const std::string& description,
+                         const TUsbIdentity& identity);
+
+// The ports the operating system knows; with `openableOnly` only those that can be opened now
+// (that check opens each port). Tests put in a fake list.
+using TPortLister = std::function<std::vector<TPortInfo>(bool openableOnly)>;
+// Replaces the port list (an empty one restores the system's) and returns the one before.
+TPortLister SetPortLister(TPortLister lister);
 
 // Registers a line under a port name (matched without regard to case). Listed after the real
 // ports, in the order of registration.
@@ -29,5 +58,13 @@ std::unique_ptr<TSerialLine> CreateSerialLine(const std::string& portName);
 std::vector<TPortInfo> EnumRealComPorts();
 // The real ports, then the registered ones.
 std::vector<TPortInfo> EnumComPortInfos();
+// The real port of this name (or device path), if the operating system lists it.
+std::optional<TPortInfo> FindRealPort(const std::string& portName);
+// The name of the real port carrying this USB identity, or empty.
+std::string FindPortByIdentity(const TUsbIdentity& identity);
+// Whether a line can be made for the port name now: a registered line, a listed port, or an
+// existing device path.
+bool PortPresent(const std::string& portName);
+
 // Appends the names of the real ports that can be opened now and returns how many it appended.
 int EnumComPorts(std::vector<std::string>& list);

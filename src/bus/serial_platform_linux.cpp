@@ -1,26 +1,47 @@
+#include <fcntl.h>
+#include <grp.h>
 #include <linux/serial.h>
 #include <poll.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <QFileInfo>
+#include <cerrno>
 #include <fstream>
-#include <mutex>
-#include <set>
+#include <vector>
 
 #include "bus/qt_serial_line.h"
+#include "bus/serial_errors.h"
 #include "support/message_sink.h"
 #include "support/texts.h"
 
 namespace {
 
-// The sysfs latency timer of an FTDI adapter, or -1 when the port has none.
-int FtdiLatencyTimer(const std::string& portName, std::string& sysfsPath) {
+// The sysfs file of an FTDI adapter's latency timer.
+std::string LatencyTimerPath(const std::string& portName) {
   const QString device = QFileInfo(QString::fromStdString(portName)).fileName();
-  sysfsPath = "/sys/bus/usb-serial/devices/" + device.toStdString() + "/latency_timer";
+  return "/sys/bus/usb-serial/devices/" + device.toStdString() + "/latency_timer";
+}
+
+// The timer in ms, or -1 when the port has none.
+int ReadLatencyTimer(const std::string& sysfsPath) {
   std::ifstream file(sysfsPath);
   int value = -1;
   if (!(file >> value)) return -1;
   return value;
+}
+
+std::string DevicePath(const std::string& port) {
+  return port.find('/') == std::string::npos ? "/dev/" + port : port;
+}
+
+std::string GroupName(gid_t gid) {
+  std::vector<char> buffer(16384);
+  group entry{};
+  group* found = nullptr;
+  if (getgrgid_r(gid, &entry, buffer.data(), buffer.size(), &found) != 0 || !found) return {};
+  return found->gr_name;
 }
 
 }  // namespace
@@ -34,20 +55,12 @@ void TunePortLatency(QSerialPort& port, const std::string& portName) {
       ioctl(fd, TIOCSSERIAL, &settings);  // best effort: not every driver takes it
     }
   }
-  std::string sysfsPath;
-  const int latency = FtdiLatencyTimer(portName, sysfsPath);
-  if (latency > 2) {
-    static std::mutex mutex;
-    static std::set<std::string> named;
-    std::lock_guard<std::mutex> lock(mutex);
-    if (named.insert(portName).second)
-      ReportMessage(TrText("TQtSerialLine",
-                           "ComPort %1: der USB-Adapter sammelt Zeichen %2 ms lang, jede Antwort "
-                           "kommt entsprechend später. Abhilfe: echo 1 | sudo tee %3")
-                        .Arg(portName)
-                        .Arg(latency)
-                        .Arg(sysfsPath));
-  }
+  // Newer FTDI drivers lower their timer to 1 ms on that request; older ones keep 16 ms.
+  const std::string sysfsPath = LatencyTimerPath(portName);
+  const std::optional<std::string> advice =
+      LatencyAdvice(portName, sysfsPath, ReadLatencyTimer(sysfsPath));
+  static TOncePerKey named;
+  if (advice && named.First(portName)) ReportMessage(*advice);
 }
 
 bool PortHungUp(QSerialPort& port) {
@@ -56,4 +69,19 @@ bool PortHungUp(QSerialPort& port) {
   pollfd pfd{fd, POLLIN, 0};
   if (poll(&pfd, 1, 0) < 0) return false;
   return (pfd.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
+}
+
+TOpenProbe ProbeOpenFailure(const std::string& port) {
+  TOpenProbe probe;
+  const std::string path = DevicePath(port);
+  struct stat info {};
+  if (stat(path.c_str(), &info) == 0) probe.Group = GroupName(info.st_gid);
+  const int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) {
+    probe.Errno = errno;
+    return probe;
+  }
+  close(fd);
+  probe.Errno = 0;
+  return probe;
 }

@@ -1,4 +1,5 @@
 #include "bus/qt_serial_line.h"
+#include "bus/serial_errors.h"
 
 // Other platforms' drivers deliver received characters promptly by themselves.
 void TunePortLatency(QSerialPort&, const std::string&) {}
@@ -6,4 +7,9 @@ void TunePortLatency(QSerialPort&, const std::string&) {}
 // Qt reports a vanished port there as a resource error by itself.
 bool PortHungUp(QSerialPort&) {
   return false;
+}
+
+// Qt's error kind is all there is: access is refused there only to a port in use.
+TOpenProbe ProbeOpenFailure(const std::string&) {
+  return TOpenProbe{};
 }

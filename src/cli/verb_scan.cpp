@@ -33,9 +33,13 @@ int RunScan(const QStringList& arguments) {
       "Searches one interface for its cards, as the window's module search does, and prints\n"
       "one line per card found: $address TAB class name TAB firmware. With --save the\n"
       "interface and its cards are added to the model file (created if missing).\n"
+      "With --quick each address is asked with a short time-out and only the addresses whose\n"
+      "answer came late or garbled are asked again with the full one.\n"
       "Exit status 1 when the search gave up.");
   AddPortOptions(parser, true);
   parser.addOption({"save", "Add the interface and the cards found to this model file.", "MODEL"});
+  parser.addOption(
+      {"quick", "Quick search: short time-outs, late or garbled answers asked again."});
   if (auto stop = ParseVerb(parser, arguments)) return *stop;
   TPortOptions options;
   if (auto error = ReadPortOptions(parser, options)) return UsageError(parser, *error);
@@ -65,7 +69,7 @@ int RunScan(const QStringList& arguments) {
   if (!ifc->Active()) return ecUsage;  // the reason is already on standard error
 
   std::shared_ptr<TModulSearch> search = TModulSearch::Create(list, *ifc);
-  const TModulSearch::TResult result = search->Run();
+  const TModulSearch::TResult result = parser.isSet("quick") ? search->RunQuick() : search->Run();
   ifc->SetActive(false);
   if (result != TModulSearch::srDone) return ecFailed;
   for (TModulsItem* item : search->Added)

@@ -142,6 +142,9 @@ void TModulsList::EmitSections(TWriter& out) const {
     const std::string section = kInterfaceSection + std::to_string(i);
     out.WriteString(section, "ClassName", TRS485IFC::ClassName);
     out.WriteString(section, "Com", ifc.Port());
+    // The adapter's USB identity finds it again under a new name; older readers skip the key.
+    const std::string identity = ifc.UsbIdentity().Text();
+    if (!identity.empty()) out.WriteString(section, "ComUSB", identity);
     out.WriteInteger(section, "Baud", ifc.Baud());
     out.WriteInteger(section, "ModulCount", ifc.Count());
     out.WriteInteger(section, "IFCNr", static_cast<int64_t>(i));
@@ -325,6 +328,7 @@ bool TModulsList::LoadFromIni(const TIniFile& ini, const std::string& fileName) 
       ifc.Bezeichnung = ini.ReadString(section, "Bezeichnung", "");
       ifc.Hinweis = ini.ReadString(section, "Hinweis", "");
       ifc.SetPort(ini.ReadString(section, "Com", ""));
+      ifc.SetUsbIdentity(TUsbIdentity::FromText(ini.ReadString(section, "ComUSB", "")));
       ifc.SetBaud(static_cast<uint32_t>(
           rangeChecked(section, "Baud", ini.ReadInteger(section, "Baud", 0), 0, kUint32Max)));
       ifc.SetEnabled(ini.ReadBool(section, "Enabled", false));

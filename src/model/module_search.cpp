@@ -67,6 +67,27 @@ std::shared_ptr<TModulSearch> TModulSearch::Create(TModulsList& list, TRS485IFC&
 TModulSearch::TModulSearch(TModulsList& list, TRS485IFC& ifc)
     : Wait(WaitWithMessagesUntil), FList(list), FIfc(ifc) {}
 
+bool TModulSearch::Stopped(const TWorkflowGuard& guard) const {
+  return guard.Cancelled() || FCancelled->load();
+}
+
+void TModulSearch::Cancel() {
+  FCancelled->store(true);
+}
+
+TCommandOptions TModulSearch::QueryOptions(int address) {
+  TCommandOptions options;
+  options.Cancelled = FCancelled;
+  std::weak_ptr<TModulSearch> weak = weak_from_this();
+  options.OnSent = [weak, address] {
+    std::shared_ptr<TModulSearch> self = weak.lock();
+    if (!self || self->FCancelled->load()) return;
+    if (self->OnAsking) self->OnAsking(address);
+    if (self->FProgressOnLine && self->OnProgress) self->OnProgress("$" + IntToHexText(address, 2));
+  };
+  return options;
+}
+
 bool TModulSearch::EndMarkerBack() const {
   return !SearchAnswers.empty() && SearchAnswers.back().compare(0, 17, kSearchEndMarker) == 0;
 }
@@ -75,6 +96,8 @@ TModulSearch::TResult TModulSearch::Run() {
   TWorkflowGuard guard(&FIfc, TrText("TModulSearch", "Modulsuche"));
   if (!guard.Acquired()) return srBusy;
   if (!FIfc.Active()) return srNotConnected;
+  FCancelled = std::make_shared<std::atomic<bool>>(false);
+  FProgressOnLine = false;
   SearchAnswers.clear();
   Added.clear();
   const int32_t number = FIfc.IfcNumber();
@@ -85,21 +108,23 @@ TModulSearch::TResult TModulSearch::Run() {
 
   const int last = std::clamp(LastAddress, 0, 255);
   for (int address = 0; address <= last; ++address) {
-    if (guard.Cancelled()) return srCancelled;
+    if (Stopped(guard)) return srCancelled;
     const std::string hex = IntToHexText(address, 2);
     if (OnProgress) OnProgress("$" + hex);
-    FIfc.AddCommand("?" + hex + "010000", handler);
+    FIfc.AddCommand("?" + hex + "010000", handler, QueryOptions(address));
     // The queries must reach the bus master spaced out, but the window keeps serving events
     // meanwhile: the answers that come in only land in SearchAnswers.
-    Wait([&guard] { return guard.Cancelled(); }, GapMs);
+    Wait([&] { return Stopped(guard); }, GapMs);
   }
-  if (guard.Cancelled()) return srCancelled;
-  FIfc.AddCommand(kSearchEndMarker, handler);
+  if (Stopped(guard)) return srCancelled;
+  TCommandOptions markerOptions;
+  markerOptions.Cancelled = FCancelled;
+  FIfc.AddCommand(kSearchEndMarker, handler, markerOptions);
 
   const uint32_t limit = SearchTimeLimitMs(last + 1, FIfc.Timeout());
   // Once the interface drops its connection its queue is gone and the marker cannot come back.
-  Wait([&] { return guard.Cancelled() || EndMarkerBack() || !FIfc.Active(); }, limit);
-  if (guard.Cancelled()) return srCancelled;
+  Wait([&] { return Stopped(guard) || EndMarkerBack() || !FIfc.Active(); }, limit);
+  if (Stopped(guard)) return srCancelled;
   if (!EndMarkerBack()) {
     const TText why =
         FIfc.Active()

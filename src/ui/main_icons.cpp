@@ -138,6 +138,18 @@ QPixmap DrawSearch() {
   return pm;
 }
 
+// The magnifier with a lightning bolt: the quick search.
+QPixmap DrawQuickSearch() {
+  QPixmap pm = DrawSearch();
+  QPainter p(&pm);
+  Prepare(p);
+  const QPointF bolt[] = {{18.5, 1.5}, {13.5, 9}, {17, 9}, {14.5, 15.5}, {21.5, 6.5}, {18, 6.5}};
+  p.setPen(QPen(QColor(150, 90, 0), 1));
+  p.setBrush(QColor(255, 200, 20));
+  p.drawPolygon(bolt, 6);
+  return pm;
+}
+
 QPixmap DrawRemove() {
   QPixmap pm = Blank(kTool, kTool);
   QPainter p(&pm);
@@ -264,6 +276,8 @@ QIcon ToolImage(TToolImage which) {
       return QIcon(DrawSearch());
     case tiRemove:
       return QIcon(DrawRemove());
+    case tiQuickSearch:
+      return QIcon(DrawQuickSearch());
     case tiMonitor:
       return QIcon(DrawMonitor());
   }

@@ -11,7 +11,7 @@
 // The program's own icon in every size built into the program (drawn as packaging/icons/*.svg).
 QIcon AppIcon();
 
-enum TToolImage { tiExit, tiOpen, tiSave, tiNewIFC, tiSearch, tiRemove, tiMonitor };
+enum TToolImage { tiExit, tiOpen, tiSave, tiNewIFC, tiSearch, tiRemove, tiQuickSearch, tiMonitor };
 
 QIcon ToolImage(TToolImage which);
 QPixmap NodeImage(int index);

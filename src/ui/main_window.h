@@ -25,6 +25,7 @@ class QLabel;
 class QLineEdit;
 class QMenu;
 class QPlainTextEdit;
+class QProgressBar;
 class QPushButton;
 class QSpinBox;
 class QSplitter;
@@ -33,6 +34,7 @@ class QToolButton;
 class QTreeWidget;
 class QTreeWidgetItem;
 class TCardConfigController;
+class TModulSearch;
 class TRS485IFC;
 class QTimer;
 class TBusTraffic;
@@ -84,8 +86,11 @@ class TfrmVelmoraConfig : public QMainWindow {
   // Selects the item's row (the first row when it has none).
   void SelectItem(const TModulsItem* item);
 
-  // Part of the workflows that change the modules.
-  void SearchModules();
+  // Part of the workflows that change the modules. The quick search asks every address with a
+  // short time-out and only late or garbled ones again with the full one.
+  void SearchModules(bool quick = false);
+  // Calls a running search off.
+  void CancelSearch();
   void RemoveSelected();
   void ChangeModulAdresse();
   // The input box: caption, prompt and preset; a cancelled box yields nothing.
@@ -143,6 +148,7 @@ class TfrmVelmoraConfig : public QMainWindow {
   QAction* mnuBeenden1;
   QAction* mnuModulEigenschaften1;
   QAction* ModuleSuchen1;
+  QAction* mnuSchnellsuche1;
   QAction* mnuModulEntfernen1;
   QAction* mnuModulAdd;
   QAction* mnuBusmonitor1;
@@ -160,6 +166,7 @@ class TfrmVelmoraConfig : public QMainWindow {
   QAction* tbtnSaveToFile;
   QAction* tbtnIFCNeu;
   QAction* tbtnSuchen;
+  QAction* tbtnSchnellsuche;
   QAction* tbtnModulDEL;
   QAction* tbtnBusmonitor;
   QAction* btnTest;
@@ -190,6 +197,9 @@ class TfrmVelmoraConfig : public QMainWindow {
   QSplitter* Splitter1;
   QSplitter* Splitter2;
   QLabel* StatusPanel[3];
+  // While a search runs: the address being asked on the line, and the way to call it off.
+  QProgressBar* prbSuche;
+  QToolButton* btnSucheAbbrechen;
   // Backing up, comparing and restoring the cards' settings; a child of the window.
   TCardConfigController* CardConfig;
 
@@ -198,6 +208,7 @@ class TfrmVelmoraConfig : public QMainWindow {
   void tbtnSaveToFileClick();
   void tbtnIFCNeuClick() { NewIFC(); }
   void tbtnSuchenClick() { SearchModules(); }
+  void tbtnSchnellsucheClick() { SearchModules(true); }
   void tbtnModulDELClick() { RemoveSelected(); }
   void popModulAdrAendClick() { ChangeModulAdresse(); }
   void mnuModulAddClick();
@@ -249,6 +260,8 @@ class TfrmVelmoraConfig : public QMainWindow {
   bool RefuseWhileBusy(const TRS485IFC* ifc);
   std::string PortText() const;
 
+  std::weak_ptr<TModulSearch> FRunningSearch;
+  bool FSearchCancelled = false;  // by the user, with the status bar's button
   std::unique_ptr<TGleisNetz> FGleisNetz;
   std::unique_ptr<TBDispatcher> FDispatcher;
   // The windows opened so far (a module's window is made when it is first shown). Owned.

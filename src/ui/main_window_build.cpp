@@ -13,6 +13,7 @@
 #include <QMenuBar>
 #include <QPainter>
 #include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QSplitter>
@@ -88,6 +89,7 @@ void TfrmVelmoraConfig::BuildMenus() {
   auto close = [this] { this->close(); };
   auto properties = [this] { VSTModulsDblClick(); };
   auto search = [this] { tbtnSuchenClick(); };
+  auto quickSearch = [this] { tbtnSchnellsucheClick(); };
   auto remove = [this] { tbtnModulDELClick(); };
 
   mnuOeffnen1 = action("mnuOeffnen1", tr("Öffnen"), [this] { tbtnLoadFromFileClick(); });
@@ -95,6 +97,7 @@ void TfrmVelmoraConfig::BuildMenus() {
   mnuBeenden1 = action("mnuBeenden1", tr("Beenden"), close);
   mnuModulEigenschaften1 = action("mnuModulEigenschaften1", tr("Modul Eigenschaften"), properties);
   ModuleSuchen1 = action("ModuleSuchen1", tr("Module suchen"), search);
+  mnuSchnellsuche1 = action("mnuSchnellsuche1", tr("Schnellsuche"), quickSearch);
   mnuModulEntfernen1 = action("mnuModulEntfernen1", tr("Modul Entfernen"), remove);
   mnuModulAdd = action("mnuModulAdd", tr("(Modul hinzufügen)"), [this] { mnuModulAddClick(); });
   mnuBusmonitor1 = action("mnuBusmonitor1", tr("Busmonitor…"), [this] { mnuBusmonitor1Click(); });
@@ -121,6 +124,7 @@ void TfrmVelmoraConfig::BuildMenus() {
   module->setObjectName("mnuModule1");
   module->addAction(mnuModulEigenschaften1);
   module->addAction(ModuleSuchen1);
+  module->addAction(mnuSchnellsuche1);
   module->addAction(mnuModulEntfernen1);
   module->addAction(mnuModulAdd);
   module->addSeparator();
@@ -160,6 +164,7 @@ void TfrmVelmoraConfig::BuildMenus() {
       tool("tbtnSaveToFile", tr("Modell Speichern"), tiSave, [this] { tbtnSaveToFileClick(); });
   tbtnIFCNeu = tool("tbtnIFCNeu", tr("Neues Interface"), tiNewIFC, [this] { tbtnIFCNeuClick(); });
   tbtnSuchen = tool("tbtnSuchen", tr("Module zum Interrface ermitteln"), tiSearch, search);
+  tbtnSchnellsuche = tool("tbtnSchnellsuche", tr("Schnellsuche"), tiQuickSearch, quickSearch);
   tbtnModulDEL = tool("tbtnModulDEL", tr("Interrface/Modul entfernen"), tiRemove, remove);
   tbtnBusmonitor =
       tool("tbtnBusmonitor", tr("Busmonitor"), tiMonitor, [this] { mnuBusmonitor1Click(); });
@@ -169,7 +174,8 @@ void TfrmVelmoraConfig::BuildMenus() {
   ToolBar1->setObjectName("ToolBar1");
   ToolBar1->setMovable(false);
   ToolBar1->setIconSize(QSize(24, 24));
-  for (QAction* a : {tbtnExit, tbtnLoadFromFile, tbtnSaveToFile, tbtnIFCNeu, tbtnSuchen})
+  for (QAction* a :
+       {tbtnExit, tbtnLoadFromFile, tbtnSaveToFile, tbtnIFCNeu, tbtnSuchen, tbtnSchnellsuche})
     ToolBar1->addAction(a);
   ToolBar1->addAction(tbtnModulDEL);
   ToolBar1->addAction(tbtnBusmonitor);
@@ -380,4 +386,20 @@ void TfrmVelmoraConfig::BuildControls() {
       StatusPanel[i]->setMinimumWidth(panelWidths[i]);
     statusBar()->addWidget(StatusPanel[i], i < 2 ? 0 : 1);
   }
+  prbSuche = new QProgressBar(statusBar());
+  prbSuche->setObjectName("prbSuche");
+  prbSuche->setAccessibleName(tr("Fortschritt der Modulsuche"));
+  prbSuche->setFixedWidth(160);
+  prbSuche->setMaximumHeight(16);
+  prbSuche->setTextVisible(true);
+  btnSucheAbbrechen = new QToolButton(statusBar());
+  btnSucheAbbrechen->setObjectName("btnSucheAbbrechen");
+  btnSucheAbbrechen->setText(tr("Abbrechen"));
+  btnSucheAbbrechen->setAccessibleName(tr("Modulsuche abbrechen"));
+  btnSucheAbbrechen->setToolTip(tr("Modulsuche abbrechen"));
+  statusBar()->addPermanentWidget(prbSuche);
+  statusBar()->addPermanentWidget(btnSucheAbbrechen);
+  prbSuche->hide();
+  btnSucheAbbrechen->hide();
+  connect(btnSucheAbbrechen, &QToolButton::clicked, this, [this] { CancelSearch(); });
 }

@@ -1,5 +1,6 @@
 #include "ui/main_window.h"
 
+#include <QAbstractItemView>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
@@ -39,7 +40,14 @@ void TfrmVelmoraConfig::ShowIFCData(TRS485IFC* ifc) {
     } else {
       grpInterface->setEnabled(true);
       grpTest->setEnabled(true);
-      lblIFC->setText(Q("IFC(" + std::to_string(ifc->IfcNumber()) + ") "));
+      const std::string name = "IFC(" + std::to_string(ifc->IfcNumber()) + ") ";
+      lblIFC->setText(Q(name));
+      // The status bar's second panel shows what was received last; while the device is gone
+      // nothing is, and it says what the interface waits for.
+      if (ifc->BusMaster().WaitingForDevice())
+        SetStatus(1, name + S(tr(kWaitingForDevice)));
+      else if (StatusPanel[1]->text().contains(tr(kWaitingForDevice)))
+        SetStatus(1, "");
       int index = cboBaud->findText(QString::number(ifc->Baud()));
       cboBaud->setCurrentIndex(index >= 0 ? index : cboBaud->findText("9600"));
       const std::string port = ifc->Port();
@@ -61,7 +69,8 @@ void TfrmVelmoraConfig::ShowIFCData(TRS485IFC* ifc) {
       cboPollPrior->setCurrentIndex(index >= 0 ? index : 3);
       ifc->SetPollPriority(
           static_cast<uint32_t>(std::max(TextToInt(S(cboPollPrior->currentText()), 10), 1)));
-      chbConnect->setChecked(ifc->Active());
+      // Waiting for a vanished device is still being connected: unticking ends it.
+      chbConnect->setChecked(ifc->Active() || ifc->BusMaster().WaitingForDevice());
     }
   } catch (const std::exception& e) {
     ReportMessage(std::string("TfrmVelmoraConfig.ShowIFCData: ") + e.what(), 1);
@@ -172,12 +181,15 @@ void TfrmVelmoraConfig::BindInterface(TRS485IFC* ifc, bool showReceived) {
   ifc->BusMaster().SetOnExchanges([self](const TExchangeBatch& batch) {
     if (self && self->FTraffic) self->FTraffic->Add(batch);
   });
-  // The port vanished: "Connect" and the tree show it at once.
-  ifc->BusMaster().OnConnectionLost = [self, ifc] {
+  // The port vanished, or came back (perhaps under a new name): "Connect", the port and the
+  // tree show it at once.
+  auto show = [self, ifc] {
     if (!self) return;
     if (self->SelectedIFC() == ifc) self->ShowIFCData(ifc);
     self->RefreshTree();
   };
+  ifc->BusMaster().OnConnectionLost = show;
+  ifc->BusMaster().OnReconnected = show;
 }
 
 void TfrmVelmoraConfig::NewIFC() {
@@ -216,6 +228,9 @@ void TfrmVelmoraConfig::FillPortList() {
     cboPort->setItemData(cboPort->count() - 1, Q(port.Description), kPortDescriptionRole);
     cboPort->setItemData(cboPort->count() - 1, Q(port.Description), Qt::ToolTipRole);
   }
+  // The popup is as wide as the longest entry, so that each adapter's identity can be read.
+  cboPort->view()->setMinimumWidth(cboPort->view()->sizeHintForColumn(0) +
+                                   2 * cboPort->view()->frameWidth() + 24);
   Unlock();
   if (real.empty()) ShowNotice(S(tr("kein Serielles Port vorhanden!")));
   Lock();

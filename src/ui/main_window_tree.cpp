@@ -38,6 +38,8 @@ QString TfrmVelmoraConfig::VSTModulsGetText(const QTreeWidgetItem* node, int col
     switch (column) {
       case 0:
         return Q("IFC(" + std::to_string(item->IFC->IfcNumber()) + ") ");
+      case 1:
+        return item->IFC->BusMaster().WaitingForDevice() ? tr(kWaitingForDevice) : QString();
       case 4:
         return Q(item->IFC->Bezeichnung);
       case 5:
@@ -114,7 +116,11 @@ void TfrmVelmoraConfig::RefreshNode(QTreeWidgetItem* node) {
   Lock();
   for (int column = 0; column < kTreeColumns; ++column) {
     const QString text = VSTModulsGetText(node, column);
-    if (node->text(column) != text) node->setText(column, text);
+    if (node->text(column) != text) {
+      node->setText(column, text);
+      // The status column is narrow; its texts are read in full as a tool tip.
+      if (column == 1) node->setToolTip(column, text);
+    }
   }
   SetNodeIcon(node);
   if (!(node->flags() & Qt::ItemIsEditable)) node->setFlags(node->flags() | Qt::ItemIsEditable);

@@ -4,7 +4,10 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPointer>
+#include <QProgressBar>
+#include <QToolButton>
 #include <QTreeWidget>
+#include <algorithm>
 
 #include "bus/bus_interface.h"
 #include "model/address_change.h"
@@ -31,7 +34,7 @@ bool TfrmVelmoraConfig::RefuseWhileBusy(const TRS485IFC* ifc) {
   return true;
 }
 
-void TfrmVelmoraConfig::SearchModules() {
+void TfrmVelmoraConfig::SearchModules(bool quick) {
   TRS485IFC* ifc = SelectedIFC();
   if (!ifc || !ifc->Active()) return;
   if (RefuseWhileBusy(ifc)) return;
@@ -44,6 +47,7 @@ void TfrmVelmoraConfig::SearchModules() {
   SearchAnswers.clear();
 
   std::shared_ptr<TModulSearch> search = TModulSearch::Create(ModulsList(), *ifc);
+  FRunningSearch = search;
   QPointer<TfrmVelmoraConfig> self(this);
   search->OnProgress = [self](const std::string& text) {
     if (!self) return;
@@ -53,13 +57,36 @@ void TfrmVelmoraConfig::SearchModules() {
   search->OnAnswer = [self](const std::string& answer) {
     if (self) self->Memo2->appendPlainText(Q(OneLine(answer)));
   };
+  // The bar follows the line, not the queue: the queries of the quick search are all queued at
+  // once.
+  search->OnAsking = [self](int address) {
+    if (!self) return;
+    self->prbSuche->setValue(address);
+    self->prbSuche->setFormat(Q("$" + IntToHexText(address, 2)));
+  };
+  prbSuche->setRange(0, std::clamp(search->LastAddress, 0, 255));
+  prbSuche->setValue(0);
+  prbSuche->setFormat("");
+  prbSuche->show();
+  btnSucheAbbrechen->setEnabled(true);
+  btnSucheAbbrechen->show();
+  // The cursor says "busy", but the way to call the search off must still look clickable.
+  btnSucheAbbrechen->setCursor(Qt::ArrowCursor);
+  FSearchCancelled = false;
   // The modules found get their windows when the user first opens them.
   TModulSearch::TResult result = TModulSearch::srCancelled;
   try {
-    result = search->Run();
+    result = quick ? search->RunQuick() : search->Run();
   } catch (const std::exception& e) {
     ReportMessage(std::string("TfrmVelmoraConfig.SearchModules: ") + e.what(), 1);
   }
+  if (!self) {
+    QApplication::restoreOverrideCursor();
+    return;
+  }
+  FRunningSearch.reset();
+  prbSuche->hide();
+  btnSucheAbbrechen->hide();
   SearchAnswers = search->SearchAnswers;
   if (result == TModulSearch::srDone) {
     RebuildTree();
@@ -68,8 +95,23 @@ void TfrmVelmoraConfig::SearchModules() {
     Memo1->appendPlainText("");
   } else if (result == TModulSearch::srGaveUp) {
     Memo1->appendPlainText("");
+  } else if (result == TModulSearch::srCancelled && FSearchCancelled) {
+    ReportMessage(
+        S(tr("Modulsuche IFC(%1) abgebrochen, keine Module übernommen. ").arg(ifc->IfcNumber())),
+        1);
+    SetStatus(0, "");
+    SetStatus(1, "");
+    Memo1->appendPlainText("");
   }
   QApplication::restoreOverrideCursor();
+}
+
+void TfrmVelmoraConfig::CancelSearch() {
+  std::shared_ptr<TModulSearch> search = FRunningSearch.lock();
+  if (!search) return;
+  FSearchCancelled = true;
+  btnSucheAbbrechen->setEnabled(false);
+  search->Cancel();
 }
 
 void TfrmVelmoraConfig::RemoveSelected() {

@@ -84,6 +84,18 @@ TEST(KavorctlScanTest, ListsTheFiveCardsInAddressOrderAndCreatesAMissingModel) {
   EXPECT_EQ(header.Caption, "Garten");
 }
 
+TEST(KavorctlScanTest, QuickPrintsTheSameLinesAndSumsUpTheEmptyAddresses) {
+  const TRunResult full = RunKavorctl(QStringList{"scan"} + kFastSim);
+  const TRunResult quick = RunKavorctl(QStringList{"scan", "--quick"} + kFastSim);
+  ASSERT_EQ(quick.ExitCode, 0) << quick.Err;
+  EXPECT_EQ(quick.Out, kFiveCards);
+  EXPECT_EQ(quick.Out, full.Out);
+  EXPECT_NE(quick.Err.find("Modulsuche IFC(0): 251 Adressen ohne Antwort"), std::string::npos)
+      << quick.Err;
+  EXPECT_EQ(quick.Err.find("TimeOut"), std::string::npos) << quick.Err;
+  EXPECT_NE(full.Err.find("TimeOut"), std::string::npos) << full.Err;
+}
+
 #ifndef _WIN32
 TEST(KavorctlAddressTest, MovesTheCardAndConfirms) {
   TSimBus bus;

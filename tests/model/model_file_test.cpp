@@ -273,6 +273,10 @@ TEST_F(ModelFileTest, TheModelKnowsWhetherItDiffersFromItsFile) {
   const std::vector<std::pair<const char*, TChange>> changes = {
       {"note of the interface", [&](auto& l, auto&) { ifc(l)->Hinweis = "neu"; }},
       {"port", [&](auto& l, auto&) { ifc(l)->SetPort("COM2"); }},
+      {"adapter identity",
+       [&](auto& l, auto&) {
+         ifc(l)->SetUsbIdentity({0x0403, 0x6001, "A1"});
+       }},
       {"baud rate", [&](auto& l, auto&) { ifc(l)->SetBaud(9600); }},
       {"time-out", [&](auto& l, auto&) { ifc(l)->SetTimeout(500); }},
       {"poll ratio", [&](auto& l, auto&) { ifc(l)->SetPollPriority(2); }},

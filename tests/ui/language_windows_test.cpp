@@ -129,7 +129,7 @@ bool LooksGerman(const QString& text) {
       "Abschnitt|gleich|verschieden|Antwort|Fortschritt|Zusammenfassung|Anleitung|Beenden|"
       "Entfernen|Neues|Vergleichen|Wiederherstellen|Konfiguration|gesichert|Erstellt|"
       "Schaltflächen|Ausgewählte|Alle|alle|verfügbar|Simulierter|Klasse|Befehl|Austausche|"
-      "Statistik|Zeit|zuletzt|vor|Leeren|Anhalten|Weiter|Ergebnis)\\b");
+      "Statistik|Zeit|zuletzt|vor|Leeren|Anhalten|Weiter|Ergebnis|Schnellsuche|getrennt)\\b");
   // The keys of the card backup file ("LS1.Fahrregler", "Port03.Invertiert") are never
   // translated.
   static const QRegularExpression fileKey("\\b[A-Za-z]+[0-9]+\\.[A-Za-z0-9]+\\b");
@@ -278,7 +278,7 @@ class LanguageWindowsTest : public QObject {
          {"File", "Back up configuration…", "Search modules", "IFC/Module", "Yes", "Cancel",
           "Change module address", "Compare configuration", "Throttle 1", "Pulse length (msec) ",
           "Compared with the state in the program", "~IFC0 $44 TMXB01: no answer", "~Built with Qt",
-          "Bus monitor", "Answ. ms", "Hide polls"})
+          "Bus monitor", "Answ. ms", "Hide polls", "Quick search"})
       QVERIFY2(Shows(texts, expected), expected);
   }
 

@@ -407,9 +407,14 @@ class MainWindowTest : public QObject {
     QVERIFY(w->chbConnect->isChecked());
     fake.Unplug();
     w->btnSendenClick();  // the next write finds the device gone
-    QTRY_VERIFY(!w->chbConnect->isChecked());
+    QTRY_VERIFY(w->SelectedIFC()->BusMaster().WaitingForDevice());
     QVERIFY(!w->SelectedIFC()->Active());
     QVERIFY(w->cboTimeOut->isEnabled());
+    // "Connect" stays ticked while the interface waits for its device; unticking ends the wait.
+    QVERIFY(w->chbConnect->isChecked());
+    w->chbConnect->click();
+    QVERIFY(!w->chbConnect->isChecked());
+    QVERIFY(!w->SelectedIFC()->BusMaster().WaitingForDevice());
   }
 
   void CloseEmptiesTheModelAndDestroyRestoresTheSink() {

@@ -1,10 +1,15 @@
 #include <QApplication>
 #include <QComboBox>
+#include <QDir>
 #include <QLabel>
+#include <QMenu>
 #include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QToolBar>
+#include <QToolButton>
 #include <QTreeWidget>
 #include <memory>
 
@@ -14,6 +19,7 @@
 #include "modules/base_modul.h"
 #include "sim/sim_bus.h"
 #include "sim/sim_serial_line.h"
+#include "support/conversions.h"
 #include "support/main_thread.h"
 #include "support/message_sink.h"
 #include "ui/controls/tree_helpers.h"
@@ -134,6 +140,74 @@ class ModuleWorkflowsTest : public QObject {
     w->SearchModules();
     QCOMPARE(Rows(*w), five);
     QCOMPARE(ifc->Count(), 5);
+  }
+
+  void QuickSearchShowsTheAddressOnTheLineAndCancels() {
+    auto w = MakeWindow();
+    TRS485IFC* ifc = w->SelectedIFC();
+    ConnectToSim(*w);
+    const QList<QAction*> moduleMenu = w->findChild<QMenu*>("mnuModule1")->actions();
+    QCOMPARE(moduleMenu.indexOf(w->mnuSchnellsuche1), moduleMenu.indexOf(w->ModuleSuchen1) + 1);
+    QCOMPARE(w->mnuSchnellsuche1->text(), QString("Schnellsuche"));
+    QVERIFY(w->ToolBar1->actions().contains(w->tbtnSchnellsuche));
+    QVERIFY(!w->prbSuche->isVisible());
+
+    // What the status bar shows while the search runs.
+    std::vector<int> seen;
+    bool pictured = false;
+    QTimer sampler;
+    QObject::connect(&sampler, &QTimer::timeout, w.get(), [&] {
+      if (!w->prbSuche->isVisibleTo(w.get())) return;
+      QCOMPARE(w->StatusPanel[1]->text(), QString("Suche Module......."));
+      if (w->prbSuche->text().isEmpty()) return;  // nothing on the line yet
+      seen.push_back(w->prbSuche->value());
+      QCOMPARE(w->prbSuche->text(),
+               QString::fromStdString("$" + IntToHexText(w->prbSuche->value(), 2)));
+      QCOMPARE(w->StatusPanel[0]->text(), w->prbSuche->text());
+      // With KAVOR_WINDOW_PICTURES set, the window in the middle of the search as a picture.
+      const QString folder = qEnvironmentVariable("KAVOR_WINDOW_PICTURES");
+      if (!folder.isEmpty() && !pictured && w->prbSuche->value() >= 0x50) {
+        pictured = true;
+        QDir().mkpath(folder);
+        QVERIFY(w->grab().save(QDir(folder).filePath("main_window_quick_search.png")));
+      }
+    });
+    sampler.start(5);
+    w->tbtnSchnellsuche->trigger();
+    sampler.stop();
+    QCOMPARE(Rows(*w),
+             (QStringList{"$1E TMXB01 MXB01.2.1", "$20 THDX01 HDX01.1.3", "$32 TMXB02 MXB02.1.5",
+                          "$40 TRS485Dummy LSX04.3.0", "$7F TIFCPorts IFC485PX8.1.0"}));
+    QVERIFY(!w->prbSuche->isVisibleTo(w.get()));
+    QVERIFY(w->StatusPanel[1]->text().isEmpty());
+    const QString log = w->Memo1->toPlainText();
+    QCOMPARE(log.count("Modulsuche IFC(0): 251 Adressen ohne Antwort"), 1);
+    QVERIFY(!log.contains("TimeOut"));
+    // The bar followed the line from the first addresses to the last, never backwards.
+    QVERIFY(seen.size() > 10);
+    QVERIFY(std::is_sorted(seen.begin(), seen.end()));
+    QVERIFY(seen.front() < 0x40);
+    QVERIFY(seen.back() > 0xC0);
+
+    // Calling a search off leaves its queries unsent and takes nothing in.
+    while (ifc->Count() > 0)
+      w->ModulsList().RemoveItem(
+          w->ModulsList().ItemOfModul(dynamic_cast<TBaseModul*>(ifc->Item(0))));
+    w->RebuildTree();
+    ConnectToSim(*w);
+    QTimer::singleShot(100, w.get(), [&] {
+      QVERIFY(w->btnSucheAbbrechen->isVisibleTo(w.get()));
+      QTest::mouseClick(w->btnSucheAbbrechen, Qt::LeftButton);
+    });
+    w->tbtnSchnellsuche->trigger();
+    QCOMPARE(ifc->Count(), 0);
+    QVERIFY(!w->prbSuche->isVisibleTo(w.get()));
+    QVERIFY(!w->btnSucheAbbrechen->isVisibleTo(w.get()));
+    QCOMPARE(w->Memo1->toPlainText().count("Modulsuche IFC(0) abgebrochen, keine Module "
+                                           "übernommen. "),
+             1);
+    QVERIFY(ifc->BusMaster().WaitQueueEmpty(std::chrono::seconds(2)));
+    QCOMPARE(QApplication::overrideCursor(), nullptr);
   }
 
   void RemovalSelectsWhatRemains() {

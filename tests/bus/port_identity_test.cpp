@@ -1,0 +1,119 @@
+// Finding a USB adapter again by its identity, on a fake port list: the port a connect opens,
+// the name kept afterwards, the identity learnt, and what the log says.
+#include <gtest/gtest.h>
+
+#include "bus/bus_interface.h"
+#include "bus/serial_factory.h"
+#include "fakes/fake_serial_line.h"
+#include "fakes/manual_clock.h"
+#include "fakes/recording_sink.h"
+
+namespace {
+
+const TUsbIdentity kAdapterA{0x0403, 0x6001, "A10K3J2F"};
+const TUsbIdentity kAdapterB{0x0403, 0x6001, "B77Q1X"};
+
+// Two FTDI adapters and a built-in port; "ttyUSB1" is adapter A after a replug.
+std::vector<TPortInfo> FakePorts(bool) {
+  std::vector<TPortInfo> ports(3);
+  ports[0].Name = "ttyS0";
+  ports[0].Location = "/dev/ttyS0";
+  ports[1].Name = "ttyUSB1";
+  ports[1].Location = "/dev/ttyUSB1";
+  ports[1].Identity = kAdapterA;
+  ports[2].Name = "ttyUSB2";
+  ports[2].Location = "/dev/ttyUSB2";
+  ports[2].Identity = kAdapterB;
+  return ports;
+}
+
+class PortIdentityTest : public ::testing::Test {
+ protected:
+  void SetUp() override { FBefore = SetPortLister(FakePorts); }
+  void TearDown() override { SetPortLister(FBefore); }
+
+ private:
+  TPortLister FBefore;
+};
+
+TEST_F(PortIdentityTest, IdentityTextRoundTripsAndRejectsOtherText) {
+  EXPECT_EQ(kAdapterA.Text(), "0403:6001:A10K3J2F");
+  EXPECT_EQ(TUsbIdentity::FromText(kAdapterA.Text()), kAdapterA);
+  const TUsbIdentity noSerial{0x1A86, 0x7523, ""};
+  EXPECT_EQ(noSerial.Text(), "1A86:7523:");
+  EXPECT_EQ(TUsbIdentity::FromText("1a86:7523:"), noSerial);
+  EXPECT_EQ(TUsbIdentity().Text(), "");
+  for (const char* bad : {"", "0403", "0403:6001", "403:6001:X", "04G3:6001:X", "0403-6001-X"})
+    EXPECT_TRUE(TUsbIdentity::FromText(bad).Empty()) << bad;
+}
+
+TEST_F(PortIdentityTest, PortListText) {
+  EXPECT_EQ(DescribePort("FTDI", "USB-RS485", kAdapterA), "FTDI USB-RS485 · A10K3J2F");
+  EXPECT_EQ(DescribePort("FTDI", "FTDI", kAdapterA), "FTDI · A10K3J2F");
+  EXPECT_EQ(DescribePort("wch.cn", "USB Serial", {0x1A86, 0x7523, ""}),
+            "wch.cn USB Serial · USB 1A86:7523");
+  EXPECT_EQ(DescribePort("", "", TUsbIdentity()), "");
+}
+
+TEST_F(PortIdentityTest, LookupOnThePortList) {
+  EXPECT_EQ(FindPortByIdentity(kAdapterA), "ttyUSB1");
+  EXPECT_EQ(FindPortByIdentity(kAdapterB), "ttyUSB2");
+  EXPECT_EQ(FindPortByIdentity({0x0403, 0x6001, "OTHER"}), "");
+  EXPECT_EQ(FindPortByIdentity(TUsbIdentity()), "") << "the built-in port has no identity";
+  EXPECT_TRUE(PortPresent("ttyUSB1"));
+  EXPECT_TRUE(PortPresent("/dev/ttyUSB2"));
+  EXPECT_FALSE(PortPresent("ttyUSB0"));
+  EXPECT_EQ(FindRealPort("/dev/ttyUSB1")->Identity, kAdapterA);
+}
+
+// What a connect opens, with the port name and identity the model had.
+TEST_F(PortIdentityTest, ConnectUsesThePortThatCarriesTheStoredIdentity) {
+  struct {
+    const char* Port;
+    TUsbIdentity Stored;
+    const char* Opened;  // empty: the connect fails
+    TUsbIdentity Learnt;
+    bool Logged;  // the new name is logged
+  } cases[] = {
+      // Renamed on replug: found under its new name.
+      {"ttyUSB0", kAdapterA, "ttyUSB1", kAdapterA, true},
+      // A name that is there is the user's choice, also with another adapter's identity stored.
+      {"ttyUSB2", kAdapterA, "ttyUSB2", kAdapterB, false},
+      // Nothing stored yet: the identity is learnt at the first connect.
+      {"/dev/ttyUSB1", TUsbIdentity(), "/dev/ttyUSB1", kAdapterA, false},
+      // A port without an identity leaves none behind.
+      {"ttyS0", kAdapterA, "ttyS0", TUsbIdentity(), false},
+      // Neither the name nor the adapter is there.
+      {"ttyUSB0", {0x0403, 0x6001, "GONE"}, "", {0x0403, 0x6001, "GONE"}, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Port);
+    TManualClock clock;
+    TFakeBus bus(clock);
+    TRecordingSink sink;
+    TRS485IFC ifc(&clock);
+    ifc.BusMaster().ComPort().SetLineCreator([&] {
+      const std::string port = ifc.Port();
+      // Only the ports of the list can be opened.
+      bus.FailOpen = !PortPresent(port);
+      return bus.MakeLine();
+    });
+    ifc.SetPort(c.Port);
+    ifc.SetUsbIdentity(c.Stored);
+    ifc.SetActive(true);
+    EXPECT_EQ(ifc.Active(), *c.Opened != 0);
+    if (*c.Opened) {
+      ASSERT_FALSE(bus.Events().empty());
+      EXPECT_EQ(bus.Events().front().Text, c.Opened);
+      EXPECT_EQ(ifc.Port(), c.Opened);
+    }
+    EXPECT_EQ(ifc.UsbIdentity(), c.Learnt);
+    EXPECT_EQ(sink.Count(std::string("ComPort ") + c.Port + " nicht gefunden, der Adapter " +
+                         c.Stored.Text() + " ist jetzt " + c.Opened),
+              c.Logged ? 1u : 0u)
+        << (sink.Lines().empty() ? "" : sink.Lines().front());
+    ifc.SetActive(false);
+  }
+}
+
+}  // namespace

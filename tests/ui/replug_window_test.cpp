@@ -1,0 +1,190 @@
+// An adapter pulled out and plugged in again while the window is connected and polling, over a
+// real pseudo-terminal reached through a fixed link name; and the port list naming the adapters.
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QListView>
+#include <QPlainTextEdit>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTreeWidget>
+#include <memory>
+
+#include "bus/bus_interface.h"
+#include "bus/serial_factory.h"
+#include "model/moduls_list.h"
+#include "modules/base_modul.h"
+#include "sim/sim_bus.h"
+#include "sim/sim_pty.h"
+#include "support/main_thread.h"
+#include "support/message_sink.h"
+#include "ui/main_window.h"
+#include "ui/main_window_internal.h"
+
+#ifndef _WIN32
+#include <sys/resource.h>
+#endif
+
+namespace {
+
+std::vector<TPortInfo> FakePorts(bool) {
+  std::vector<TPortInfo> ports(3);
+  ports[0].Name = "ttyS0";
+  ports[1].Name = "ttyUSB0";
+  ports[1].Identity = {0x0403, 0x6001, "A10K3J2F"};
+  ports[2].Name = "ttyUSB1";
+  ports[2].Identity = {0x0403, 0x6001, "B77Q1X"};
+  ports[1].Description = DescribePort("FTDI", "USB-RS485", ports[1].Identity);
+  ports[2].Description = DescribePort("FTDI", "USB-RS485", ports[2].Identity);
+  return ports;
+}
+
+#ifndef _WIN32
+double CpuSeconds() {
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+         static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+#endif
+
+// The pictures for the user guide, where KAVOR_WINDOW_PICTURES names a folder.
+void Picture(QWidget* widget, const char* name) {
+  const QString folder = qEnvironmentVariable("KAVOR_WINDOW_PICTURES");
+  if (folder.isEmpty()) return;
+  QDir().mkpath(folder);
+  QVERIFY(widget->grab().save(QDir(folder).filePath(name)));
+}
+
+}  // namespace
+
+class ReplugWindowTest : public QObject {
+  Q_OBJECT
+
+ private:
+  std::unique_ptr<QTemporaryDir> Dir;
+  TPortLister Before;
+
+  std::unique_ptr<TfrmVelmoraConfig> MakeWindow() {
+    auto window = std::make_unique<TfrmVelmoraConfig>(Dir->path().toStdString() + "/Modell1");
+    window->QuestionBox = [](const std::string&, bool) { return TfrmVelmoraConfig::anNein; };
+    SetNoticeHandler([](const std::string&) {});
+    window->FormActivate();
+    return window;
+  }
+
+  // The non-empty log lines written since `from` characters.
+  static QStringList LogSince(const TfrmVelmoraConfig& w, qsizetype from) {
+    QStringList lines = w.Memo1->toPlainText().mid(from).split('\n');
+    lines.removeAll(QString());
+    return lines;
+  }
+
+ private slots:
+  void initTestCase() {
+    InstallQtMainThreadWaker();
+    Before = SetPortLister(FakePorts);
+  }
+  void cleanupTestCase() {
+    SetPortLister(Before);
+    RemoveQtMainThreadWaker();
+  }
+  void init() {
+    Dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(Dir->isValid());
+  }
+
+  void PortListNamesEachAdapter() {
+    auto w = MakeWindow();
+    const int index = w->cboPort->findText("ttyUSB1");
+    QVERIFY(index > 0);
+    QCOMPARE(w->cboPort->itemData(index, main_window_detail::kPortDescriptionRole).toString(),
+             QString("FTDI USB-RS485 · B77Q1X"));
+    w->cboPort->showPopup();
+    QVERIFY(QTest::qWaitForWindowExposed(w->cboPort->view()->window()));
+    Picture(w->cboPort->view()->window(), "main_window_port_list.png");
+    w->cboPort->hidePopup();
+  }
+
+#ifndef _WIN32
+  void ReplugReconnectsAndPollsAgain() {
+    const QString link = Dir->path() + "/ttyKAVOR0";
+    TSimBus bus;
+    bus.AddDefaultCards();
+    auto server = std::make_unique<TSimPtyServer>(bus);
+    QVERIFY(QFile::link(QString::fromStdString(server->Start(19200)), link));
+
+    auto w = MakeWindow();
+    TRS485IFC* ifc = w->SelectedIFC();
+    QVERIFY(ifc);
+    w->cboBaud->setCurrentIndex(w->cboBaud->findText("19200"));
+    w->cboPort->setEditText(link);
+    w->ConnectIFC(true);
+    QVERIFY2(ifc->Active(), qPrintable(w->Memo1->toPlainText()));
+    // A live card, polled all the time.
+    TModulsItem* item = w->ModulsList().AddModul("TMXB01", ifc, 0x1E);
+    QVERIFY(item && item->Modul);
+    item->Modul->SetAktiv(true);
+    w->RebuildTree();
+    int polled = 0;
+    TSer485BusMaster& master = ifc->BusMaster();
+    master.SetOnReceived([&, before = master.OnReceived()](const std::string& text) {
+      if (before) before(text);
+      if (text.rfind("#1E", 0) == 0) ++polled;
+    });
+    QTRY_VERIFY_WITH_TIMEOUT(polled >= 3, 3000);
+    QTreeWidgetItem* node = w->VSTModuls->topLevelItem(0);
+
+    for (const bool untick : {false, true}) {
+      const qsizetype logFrom = w->Memo1->toPlainText().size();
+      server.reset();
+      QTRY_VERIFY_WITH_TIMEOUT(master.WaitingForDevice(), 3000);
+      QCOMPARE(node->text(1), QString("getrennt, warte auf Gerät"));
+      QCOMPARE(w->StatusPanel[1]->text(), QString("IFC(0) getrennt, warte auf Gerät"));
+      QVERIFY(w->chbConnect->isChecked());
+      if (!untick) {
+        Picture(w.get(), "main_window_waiting_for_device.png");
+        // The checks once a second cost next to nothing.
+        const double cpuBefore = CpuSeconds();
+        QTest::qWait(1500);
+        QVERIFY2(CpuSeconds() - cpuBefore < 0.05, "CPU seconds in 1.5 s of waiting");
+      } else {
+        // Unticking "Connect" ends the waiting: the device coming back changes nothing.
+        w->chbConnect->click();
+        QVERIFY(!master.WaitingForDevice());
+        QVERIFY(node->text(1).isEmpty());
+      }
+
+      QFile::remove(link);
+      server = std::make_unique<TSimPtyServer>(bus);
+      QVERIFY(QFile::link(QString::fromStdString(server->Start(19200)), link));
+      if (untick) {
+        QTest::qWait(1500);
+        QVERIFY(!ifc->Active());
+        QCOMPARE(LogSince(*w, logFrom).size(), 1);
+        break;
+      }
+      QTRY_VERIFY_WITH_TIMEOUT(ifc->Active(), 2000);
+      const int polledBefore = polled;
+      QTRY_VERIFY_WITH_TIMEOUT(polled > polledBefore + 2, 2000);
+      QVERIFY(!master.WaitingForDevice());
+      QVERIFY(node->text(1).isEmpty());
+      QVERIFY(!w->StatusPanel[1]->text().contains("warte auf Gerät"));
+      QVERIFY(w->chbConnect->isChecked());
+      // Reported once when gone and once when back, nothing else.
+      const QStringList log = LogSince(*w, logFrom);
+      QCOMPARE(log.size(), 2);
+      QVERIFY2(log[0].contains("ComPort " + link + " ist nicht mehr verfügbar"),
+               qPrintable(log[0]));
+      QVERIFY2(log[1].contains("ComPort " + link + " ist wieder verfügbar"), qPrintable(log[1]));
+    }
+    ifc->SetActive(false);
+  }
+#endif
+};
+
+QTEST_MAIN(ReplugWindowTest)
+#include "replug_window_test.moc"
