@@ -63,6 +63,10 @@ function(kavor_layer name dir)
   target_link_libraries(${name} PUBLIC ${ARG_DEPS} PRIVATE kavor_options)
 endfunction()
 
+# Every test runs headless and in German, the language the program is written in, whatever the
+# developer's desktop speaks; tests of the English texts choose English themselves.
+set(KAVOR_TEST_ENVIRONMENT "QT_QPA_PLATFORM=offscreen;KAVORCONFIG_LANG=de")
+
 # kavor_gtest(NAME dir DEPS ...): one GoogleTest program of every *_test.cpp in the folder.
 function(kavor_gtest name dir)
   cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
@@ -73,7 +77,7 @@ function(kavor_gtest name dir)
   add_executable(${name} ${srcs})
   target_link_libraries(${name} PRIVATE ${ARG_DEPS} kavor_test_main GTest::gtest kavor_options)
   gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
-                       PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
+                       PROPERTIES ENVIRONMENT "${KAVOR_TEST_ENVIRONMENT}")
 endfunction()
 
 # kavor_qtest(dir DEPS ...): one Qt Test program per *_test.cpp in the folder (widget tests).
@@ -86,6 +90,6 @@ function(kavor_qtest prefix dir)
     add_executable(${target} ${src})
     target_link_libraries(${target} PRIVATE ${ARG_DEPS} Qt6::Test kavor_options)
     add_test(NAME ${target} COMMAND ${target})
-    set_tests_properties(${target} PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen" TIMEOUT 120)
+    set_tests_properties(${target} PROPERTIES ENVIRONMENT "${KAVOR_TEST_ENVIRONMENT}" TIMEOUT 120)
   endforeach()
 endfunction()

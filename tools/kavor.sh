@@ -11,8 +11,10 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
+# qt6-tools-dev and qt6-l10n-tools build the English translation; qt6-translations-l10n holds
+# Qt's own German texts (standard buttons, file dialogs).
 BUILD_PACKAGES=(g++ cmake ninja-build pkg-config qt6-base-dev qt6-serialport-dev libgtest-dev
-                fonts-dejavu-core)
+                fonts-dejavu-core qt6-tools-dev qt6-l10n-tools qt6-translations-l10n)
 TEST_PACKAGES=(xvfb xauth)
 FUZZ_PACKAGES=(clang libclang-rt-14-dev)
 # CPack's Debian generator asks dpkg-shlibdeps (dpkg-dev) and file for the dependencies.

@@ -51,6 +51,16 @@ echo "$found"
 [ "$(echo "$found" | wc -l)" -eq 5 ] || fail "the simulated bus has five cards"
 echo "$found" | grep -q $'^\$1E\tTMXB01\tMXB01' || fail "the type-1 card at \$1E is missing"
 
+step "the installed kavorctl speaks English when asked, standard output unchanged"
+out_en=$(KAVORCONFIG_LANG=en /usr/bin/kavorctl send --port SIM --timeout 20 '?44010000' \
+  2>"$work/send_en.err" || true)
+out_de=$(/usr/bin/kavorctl --lang de send --port SIM --timeout 20 '?44010000' \
+  2>"$work/send_de.err" || true)
+cat "$work/send_en.err"
+grep -q 'TimeOut, module does not answer!' "$work/send_en.err" || fail "no English message"
+grep -q 'TimeOut, Modul antwortet nicht!' "$work/send_de.err" || fail "no German message"
+[ "$out_en" = "$out_de" ] || fail "standard output differs between the languages"
+
 step "desktop-file-validate"
 desktop-file-validate /usr/share/applications/kavorconfig.desktop
 

@@ -10,6 +10,7 @@
 #include "bus/readable_text.h"
 #include "support/main_thread.h"
 #include "support/message_sink.h"
+#include "support/texts.h"
 
 namespace {
 
@@ -45,7 +46,9 @@ void TSer485BusMaster::RunCycle() {
     if (end == TAnswerEnd::Abandon) return PostReceived();
     StampAnswered(exchange);
     if (end == TAnswerEnd::TimedOut && !exchange.QuietTimeout)
-      ReportMessage("TimeOut, Modul antwortet nicht! \"" + ReadableText(exchange.Sent) + "\" ", 1);
+      ReportMessage(TrText("TSer485BusMaster", "TimeOut, Modul antwortet nicht! \"%1\" ")
+                        .Arg(ReadableText(exchange.Sent)),
+                    1);
     else
       DropFurtherLines(exchange);
     RecordExchange(exchange, end == TAnswerEnd::TimedOut);
@@ -302,15 +305,20 @@ void TSer485BusMaster::ReportDropped(TDroppedInput dropped) {
   const std::string prefix = "IFC(" + std::to_string(FIfcNumber.load()) + "): ";
   const std::string shown = "\"" + ReadableText(dropped.Text, kShownDroppedBytes) + "\"";
   if (dropped.When == TDroppedInput::BeforeSend) {
-    ReportMessage(prefix + std::to_string(dropped.Text.size()) +
-                      " Zeichen vor dem Senden verworfen: " + shown,
+    ReportMessage(prefix + TrText("TSer485BusMaster", "%1 Zeichen vor dem Senden verworfen: %2")
+                               .Arg(dropped.Text.size())
+                               .Arg(shown)
+                               .Shown(),
                   1);
   } else {
     const std::size_t lines = CountLines(dropped.Text);
+    const TText text = lines == 1
+                           ? TrText("TSer485BusMaster",
+                                    "1 weitere Zeile nach der Antwort auf \"%1\" verworfen: %2")
+                           : TrText("TSer485BusMaster",
+                                    "%3 weitere Zeilen nach der Antwort auf \"%1\" verworfen: %2");
     ReportMessage(
-        prefix + std::to_string(lines) + (lines == 1 ? " weitere Zeile" : " weitere Zeilen") +
-            " nach der Antwort auf \"" + ReadableText(dropped.Command) + "\" verworfen: " + shown,
-        1);
+        prefix + TText(text).Arg(ReadableText(dropped.Command)).Arg(shown).Arg(lines).Shown(), 1);
   }
   if (!FHasDroppedObserver.load()) return;
   std::weak_ptr<int> alive = FAlive;
@@ -325,9 +333,15 @@ void TSer485BusMaster::ConnectionLost(const std::string& error) {
   const bool wasActive = FActive.exchange(false);
   FComPort.Close();
   if (!wasActive) return;
-  ReportMessage("ComPort " + FComPort.OpenPort() + " ist nicht mehr verfügbar" +
-                (error.empty() ? std::string() : " (" + error + ")") +
-                ", die Verbindung wurde getrennt. ");
+  ReportMessage(error.empty()
+                    ? TrText("TSer485BusMaster",
+                             "ComPort %1 ist nicht mehr verfügbar, die Verbindung wurde getrennt. ")
+                          .Arg(FComPort.OpenPort())
+                    : TrText("TSer485BusMaster",
+                             "ComPort %1 ist nicht mehr verfügbar (%2), die Verbindung wurde "
+                             "getrennt. ")
+                          .Arg(FComPort.OpenPort())
+                          .Arg(error));
   std::weak_ptr<int> alive = FAlive;
   MainThread().Post([this, alive, epoch] {
     if (alive.expired()) return;

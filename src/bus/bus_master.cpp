@@ -7,6 +7,7 @@
 #include "bus/bus_interface.h"
 #include "support/main_thread.h"
 #include "support/message_sink.h"
+#include "support/texts.h"
 
 namespace {
 
@@ -133,10 +134,14 @@ void TSer485BusMaster::SetActive(bool on) {
   }
   try {
     if (!FComPort.Connected()) {
-      if (FRunningHandler) throw std::runtime_error("ComPort konnte nicht geöffnet werden! ");
+      if (FRunningHandler)
+        throw std::runtime_error(
+            TrText("TSer485BusMaster", "ComPort konnte nicht geöffnet werden! "));
       RunInBusThread([this] { FComPort.Open(); });
     }
-    if (!FComPort.Connected()) throw std::runtime_error("ComPort konnte nicht geöffnet werden! ");
+    if (!FComPort.Connected())
+      throw std::runtime_error(
+          TrText("TSer485BusMaster", "ComPort konnte nicht geöffnet werden! "));
     {
       std::lock_guard<std::mutex> lock(FMutex);
       FCommandQueue.clear();
@@ -293,8 +298,9 @@ void TSer485BusMaster::TryReconnect() {
   }
   FWake.notify_all();
   StopWaitingForDevice();
-  ReportMessage("ComPort " + FComPort.Port() +
-                " ist wieder verfügbar, die Verbindung wurde wiederhergestellt. ");
+  ReportMessage(TrText("TSer485BusMaster",
+                       "ComPort %1 ist wieder verfügbar, die Verbindung wurde wiederhergestellt. ")
+                    .Arg(FComPort.Port()));
   if (OnReconnected) OnReconnected();
 }
 
@@ -362,9 +368,9 @@ void TSer485BusMaster::ThreadBody() {
         request();
       } catch (const std::exception& e) {
         error = e.what();
-        if (error.empty()) error = "Fehler";
+        if (error.empty()) error = TrText("TSer485BusMaster", "Fehler");
       } catch (...) {
-        error = "Fehler";
+        error = TrText("TSer485BusMaster", "Fehler");
       }
       lock.lock();
       FRequestError = error;

@@ -1,4 +1,5 @@
 #include "bus/com_port.h"
+#include "support/texts.h"
 
 #include "support/message_sink.h"
 
@@ -61,15 +62,19 @@ void TComPort::Open() {
   if (!identity.Empty() && !PortPresent(port)) {
     const std::string found = FindPortByIdentity(identity);
     if (!found.empty() && found != port) {
-      ReportMessage("ComPort " + port + " nicht gefunden, der Adapter " + identity.Text() +
-                    " ist jetzt " + found + ". ");
+      ReportMessage(TrText("TComPort", "ComPort %1 nicht gefunden, der Adapter %2 ist jetzt %3. ")
+                        .Arg(port)
+                        .Arg(identity.Text())
+                        .Arg(found));
       port = found;
       std::lock_guard<std::mutex> lock(FSettingsMutex);
       FPort = port;
     }
   }
   std::unique_ptr<TSerialLine> line = creator ? creator() : CreateSerialLine(port);
-  if (!line) throw EComError("TCOMPORT : cannot open " + port + "\r" + "kein Treiber");
+  if (!line)
+    throw EComError("TCOMPORT : cannot open " + port + "\r" +
+                    TrText("TComPort", "kein Treiber").Shown());
   const uint32_t baud = FBaud.load();
   line->Open(port, baud);
   line->SetDTR(false);

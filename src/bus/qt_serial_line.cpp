@@ -1,4 +1,5 @@
 #include "bus/qt_serial_line.h"
+#include "support/texts.h"
 
 #include <QElapsedTimer>
 #include <algorithm>
@@ -72,7 +73,7 @@ bool TQtSerialLine::CheckLost() {
   }
   if (error != QSerialPort::NoError) FPort->clearError();  // line errors are not reported
   if (PortHungUp(*FPort)) {
-    FError = "Verbindung zum Gerät abgebrochen";
+    FError = TrText("TQtSerialLine", "Verbindung zum Gerät abgebrochen");
     return true;
   }
   return false;

@@ -2,6 +2,8 @@
 
 #include <cerrno>
 
+#include "support/texts.h"
+
 TOpenFailure ClassifyOpenFailure(QSerialPort::SerialPortError error, int probeErrno) {
   if (error == QSerialPort::DeviceNotFoundError) return TOpenFailure::NotFound;
   switch (probeErrno) {
@@ -31,18 +33,26 @@ std::string OpenFailureAdvice(TOpenFailure failure, const std::string& port,
       // Adding a user to the root group would be bad advice; the serial-port group it is.
       const bool ownGroup = !group.empty() && group != "root" && group != "dialout";
       const std::string name = ownGroup ? group : "dialout";
-      return "Keine Berechtigung für " + port +
-             (ownGroup ? ". Abhilfe: das Benutzerkonto in die Gruppe \"" + name +
-                             "\" aufnehmen, der das Gerät gehört"
-                       : std::string(". Abhilfe: das Benutzerkonto in die Gruppe der seriellen "
-                                     "Schnittstellen aufnehmen (unter Debian und Ubuntu "
-                                     "\"dialout\")")) +
-             ": sudo usermod -aG " + name + " $USER, danach ab- und wieder anmelden.";
+      if (ownGroup)
+        return TrText("TQtSerialLine",
+                      "Keine Berechtigung für %1. Abhilfe: das Benutzerkonto in die Gruppe \"%2\" "
+                      "aufnehmen, der das Gerät gehört: sudo usermod -aG %2 $USER, danach ab- und "
+                      "wieder anmelden.")
+            .Arg(port)
+            .Arg(name);
+      return TrText("TQtSerialLine",
+                    "Keine Berechtigung für %1. Abhilfe: das Benutzerkonto in die Gruppe der "
+                    "seriellen Schnittstellen aufnehmen (unter Debian und Ubuntu \"dialout\"): "
+                    "sudo usermod -aG %2 $USER, danach ab- und wieder anmelden.")
+          .Arg(port)
+          .Arg(name);
     }
     case TOpenFailure::Busy:
-      return "ComPort " + port +
-             " ist belegt: ein anderes Programm hat ihn geöffnet (etwa ein Terminalprogramm oder "
-             "ein zweites KavorConfig). Erst dort schließen, dann erneut verbinden.";
+      return TrText("TQtSerialLine",
+                    "ComPort %1 ist belegt: ein anderes Programm hat ihn geöffnet (etwa ein "
+                    "Terminalprogramm oder ein zweites KavorConfig). Erst dort schließen, dann "
+                    "erneut verbinden.")
+          .Arg(port);
     case TOpenFailure::NotFound:
     case TOpenFailure::Other:
       break;
@@ -53,13 +63,16 @@ std::string OpenFailureAdvice(TOpenFailure failure, const std::string& port,
 std::optional<std::string> LatencyAdvice(const std::string& port, const std::string& sysfsPath,
                                          int latencyMs) {
   if (latencyMs <= kMaxLatencyTimerMs) return std::nullopt;
-  return "ComPort " + port + ": der USB-Adapter sammelt Zeichen " + std::to_string(latencyMs) +
-         " ms lang, jede Antwort kommt entsprechend später. Dauerhaft abhelfen mit einer "
-         "udev-Regel, etwa /etc/udev/rules.d/99-ftdi-latency.rules mit der Zeile "
-         "ACTION==\"add\", SUBSYSTEM==\"usb-serial\", DRIVER==\"ftdi_sio\", "
-         "ATTR{latency_timer}=\"1\" (wirkt ab dem nächsten Einstecken); bis dahin: echo 1 | "
-         "sudo tee " +
-         sysfsPath;
+  return TrText("TQtSerialLine",
+                "ComPort %1: der USB-Adapter sammelt Zeichen %2 ms lang, jede Antwort kommt "
+                "entsprechend später. Dauerhaft abhelfen mit einer udev-Regel, etwa "
+                "/etc/udev/rules.d/99-ftdi-latency.rules mit der Zeile ACTION==\"add\", "
+                "SUBSYSTEM==\"usb-serial\", DRIVER==\"ftdi_sio\", ATTR{latency_timer}=\"1\" "
+                "(wirkt ab dem nächsten Einstecken); bis dahin: echo 1 | sudo tee %3")
+      .Arg(port)
+      .Arg(latencyMs)
+      .Arg(sysfsPath)
+      .Shown();
 }
 
 bool TOncePerKey::First(const std::string& key) {

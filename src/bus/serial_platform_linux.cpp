@@ -14,6 +14,7 @@
 #include "bus/qt_serial_line.h"
 #include "bus/serial_errors.h"
 #include "support/message_sink.h"
+#include "support/texts.h"
 
 namespace {
 

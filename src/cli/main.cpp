@@ -8,6 +8,7 @@
 
 #include "cli/cli_common.h"
 #include "cli/verbs.h"
+#include "support/language.h"
 #include "support/main_thread.h"
 #include "support/version.h"
 
@@ -27,6 +28,10 @@ const char* const kUsage =
     "  config    back up, compare or restore the settings the cards keep\n"
     "  monitor   watch the traffic and the link statistics of the cards\n"
     "\n"
+    "Every verb also takes --lang de|en: the language of the messages from the bus and the\n"
+    "model (without it KAVORCONFIG_LANG decides, then the window's choice, then the system's\n"
+    "language). Standard output reads the same in every language.\n"
+    "\n"
     "'kavorctl <verb> --help' describes a verb; 'kavorctl --version' prints the version.\n";
 
 }  // namespace
@@ -39,7 +44,15 @@ int main(int argc, char** argv) {
   InstallConsoleReporting();
   RegisterSimulatedPort();
 
+  // --lang may stand anywhere; the verbs never see it. kavorctl's own texts are English, Qt's
+  // stay as they are, so only the messages of the bus and the model follow the choice.
   QStringList arguments = QCoreApplication::arguments();
+  bool languageUnusable = false;
+  SetupLanguage(arguments, false, &languageUnusable);
+  if (languageUnusable) {
+    std::fprintf(stderr, "kavorctl: --lang expects de or en\n\n%s", kUsage);
+    return ecUsage;
+  }
   if (arguments.size() < 2) {
     std::fputs(kUsage, stderr);
     return ecUsage;

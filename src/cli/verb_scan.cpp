@@ -116,7 +116,8 @@ int RunAddress(const QStringList& arguments) {
   modul->SetAktiv(true);
 
   std::shared_ptr<TAddressChange> change = TAddressChange::Create(*ifc, *modul);
-  change->OnLogLine = [](const std::string& text) { PrintLine(text); };
+  // Standard output: the same in every language.
+  change->OnLogLine = [](const TText& text) { PrintLine(text.Source()); };
   const TAddressChange::TResult result = change->Run(*to);
   ifc->SetActive(false);
   return result == TAddressChange::acConfirmed ? ecOk : ecFailed;

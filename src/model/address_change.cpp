@@ -8,6 +8,7 @@
 #include "modules/base_modul.h"
 #include "support/conversions.h"
 #include "support/message_sink.h"
+#include "support/texts.h"
 #include "support/waits.h"
 
 namespace {
@@ -46,13 +47,14 @@ TAddressChange::TAddressChange(TRS485IFC& ifc, TBaseModul& modul)
     : Wait(WaitWithMessagesUntil), FIfc(ifc), FModul(modul) {}
 
 TAddressChange::TResult TAddressChange::Run(uint8_t newAddress) {
-  TWorkflowGuard guard(&FIfc, "Adressänderung");
+  TWorkflowGuard guard(&FIfc, TrText("TAddressChange", "Adressänderung"));
   if (!guard.Acquired()) return acBusy;
   const uint8_t old = FModul.Adresse;
   const int taken = FIfc.FindModule(newAddress);
   if (newAddress != old && taken >= 0) {
-    ReportMessage("Moduladresse $" + IntToHexText(newAddress, 2) + " ist auf IFC(" +
-                      std::to_string(FIfc.IfcNumber()) + ") schon vergeben. ",
+    ReportMessage(TrText("TAddressChange", "Moduladresse $%1 ist auf IFC(%2) schon vergeben. ")
+                      .Arg(IntToHexText(newAddress, 2))
+                      .Arg(FIfc.IfcNumber()),
                   1);
     return acAddressTaken;
   }
@@ -90,9 +92,11 @@ TAddressChange::TResult TAddressChange::Run(uint8_t newAddress) {
   AdrCode.clear();
   AdrModul = nullptr;
   if (Confirmed) return acConfirmed;
-  ReportMessage("Adressänderung $" + oldHex + " -> $" + IntToHexText(newAddress, 2) +
-                    " nicht bestätigt: das Modul steht jetzt auf der neuen Adresse, "
-                    "bitte die Karte prüfen. ",
+  ReportMessage(TrText("TAddressChange",
+                       "Adressänderung $%1 -> $%2 nicht bestätigt: das Modul steht jetzt auf der "
+                       "neuen Adresse, bitte die Karte prüfen. ")
+                    .Arg(oldHex)
+                    .Arg(IntToHexText(newAddress, 2)),
                 1);
   return acUnconfirmed;
 }
@@ -113,11 +117,12 @@ void TAddressChange::OnAdrAnswer(const std::string& command, const std::string& 
   } else if (!AdrCode.empty() && AdrCode == key) {
     const int32_t value = TextToInt("$" + target, -1);
     if (value < 0 || value > 255)
-      throw std::runtime_error("TAddressChange.OnAdrAnswer: '" + target +
-                               "' ist keine gültige Moduladresse");
+      throw std::runtime_error(
+          "TAddressChange.OnAdrAnswer: " +
+          TrText("TAddressChange", "'%1' ist keine gültige Moduladresse").Arg(target).Shown());
     AdrModul->SetAdresse(static_cast<uint8_t>(value));
     Confirmed = true;
-    if (OnLogLine) OnLogLine("OK, Adresse geändert. ");
+    if (OnLogLine) OnLogLine(TrText("TAddressChange", "OK, Adresse geändert. "));
   } else {
     AdrCode.clear();
   }

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "model/module_search.h"
+#include "support/texts.h"
 
 class TBaseModul;
 class TRS485IFC;
@@ -29,8 +30,8 @@ class TAddressChange : public std::enable_shared_from_this<TAddressChange> {
   // every answer, also of those that come after the change ended (panel 1).
   std::function<void(const std::string& text)> OnCode;
   std::function<void(const std::string& text)> OnExchange;
-  // "OK, Adresse geändert. " when the card confirmed.
-  std::function<void(const std::string& text)> OnLogLine;
+  // "OK, Adresse geändert. " when the card confirmed; kavorctl prints it as it stands.
+  std::function<void(const TText& text)> OnLogLine;
 
   uint32_t CodeWaitMs = 2000;
   uint32_t ConfirmWaitMs = 5000;

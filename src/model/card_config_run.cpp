@@ -13,6 +13,7 @@
 #include "modules/module_factory.h"
 #include "support/conversions.h"
 #include "support/message_sink.h"
+#include "support/texts.h"
 #include "support/waits.h"
 
 // The lines of one step and what became of them. Shared with the answer handlers, which may
@@ -35,16 +36,16 @@ struct TCardConfigRun::TBatch {
 
 namespace {
 
-const char* ActionName(TCardConfigAction action) {
+TText ActionName(TCardConfigAction action) {
   switch (action) {
     case caBackup:
-      return "Konfiguration sichern";
+      return TrText("TCardConfigRun", "Konfiguration sichern");
     case caCompare:
-      return "Konfiguration vergleichen";
+      return TrText("TCardConfigRun", "Konfiguration vergleichen");
     case caRestore:
-      return "Konfiguration wiederherstellen";
+      return TrText("TCardConfigRun", "Konfiguration wiederherstellen");
   }
-  return "Konfiguration";
+  return TrText("TCardConfigRun", "Konfiguration");
 }
 
 // An answer of the addressed card to this very command: the card's "#" line with the command's
@@ -98,8 +99,9 @@ std::string WithoutCR(const std::string& text) {
   return out;
 }
 
-std::string Plural(std::size_t n, const char* one, const char* many) {
-  return std::to_string(n) + " " + (n == 1 ? one : many);
+// The count in the form that fits it: `one` and `many` hold %1 for the number.
+TText Counted(std::size_t n, const TText& one, const TText& many) {
+  return TText(n == 1 ? one : many).Arg(n);
 }
 
 std::string LabelOf(const TCardJob& job) {
@@ -135,11 +137,33 @@ std::string TCardResult::Line() const {
   return Label + ": " + Text;
 }
 
+std::string TCardResult::ShownLine() const {
+  return Label + ": " + ShownText;
+}
+
+void TCardResult::SetText(const TText& text) {
+  Text = text.Source();
+  ShownText = text.Shown();
+}
+
+namespace {
+
+TText SettingValue(const std::string& value) {
+  return value.empty() ? TrText("TCardConfigRun", "(fehlt)") : TText::Plain(value);
+}
+
+}  // namespace
+
 std::string ShownSettingValue(const std::string& value) {
-  return value.empty() ? "(fehlt)" : value;
+  return SettingValue(value).Shown();
 }
 
 std::string TCardResult::DifferenceLine(const TSettingDifference& difference) const {
+  return Label + ": " + difference.Key + " " + SettingValue(difference.Wanted).Source() + " -> " +
+         SettingValue(difference.OnCard).Source();
+}
+
+std::string TCardResult::ShownDifferenceLine(const TSettingDifference& difference) const {
   return Label + ": " + difference.Key + " " + ShownSettingValue(difference.Wanted) + " -> " +
          ShownSettingValue(difference.OnCard);
 }
@@ -181,13 +205,18 @@ TCardConfigRun::TResult TCardConfigRun::Run() {
   const bool needsFile = FAction != caCompare || !CompareWithImage;
   std::string error;
   if (needsFile && !FFile.Load(FFileName, &error)) {
-    ReportMessage(
-        std::string(ActionName(FAction)) + ": Datei " + FFileName + " nicht lesbar: " + error, 1);
+    ReportMessage(TrText("TCardConfigRun", "%1: Datei %2 nicht lesbar: %3")
+                      .Arg(ActionName(FAction))
+                      .Arg(FFileName)
+                      .Arg(error),
+                  1);
     return rrFileError;
   }
   if (needsFile && FAction != caBackup && FFile.Cards().empty()) {
-    ReportMessage(
-        std::string(ActionName(FAction)) + ": keine Sicherung in " + FFileName + " gefunden. ", 1);
+    ReportMessage(TrText("TCardConfigRun", "%1: keine Sicherung in %2 gefunden. ")
+                      .Arg(ActionName(FAction))
+                      .Arg(FFileName),
+                  1);
     return rrFileError;
   }
 
@@ -211,7 +240,7 @@ TCardConfigRun::TResult TCardConfigRun::Run() {
     TCardResult result;
     if (Stopped()) {
       result.Status = csCancelled;
-      result.Text = "nicht bearbeitet (abgebrochen)";
+      result.SetText(TrText("TCardConfigRun", "nicht bearbeitet (abgebrochen)"));
     } else {
       result = RunCard(job, *guardOf[job.Ifc]);
     }
@@ -227,7 +256,8 @@ TCardConfigRun::TResult TCardConfigRun::Run() {
       for (TCardResult& r : FResults) {
         if (r.Status != csBackedUp) continue;
         r.Status = csCancelled;
-        r.Text = "gelesen, nicht gesichert (abgebrochen, Datei unverändert)";
+        r.SetText(
+            TrText("TCardConfigRun", "gelesen, nicht gesichert (abgebrochen, Datei unverändert)"));
       }
     } else if (!SaveBackups()) {
       outcome = rrFileError;
@@ -249,11 +279,12 @@ bool TCardConfigRun::SaveBackups() {
     FFile.Save(FFileName);
     return true;
   } catch (const std::exception& e) {
-    ReportMessage(std::string(ActionName(FAction)) + ": " + e.what(), 1);
+    ReportMessage(ActionName(FAction).Shown() + ": " + e.what(), 1);
     for (TCardResult& r : FResults) {
       if (r.Status != csBackedUp) continue;
       r.Status = csFailed;
-      r.Text = "gelesen, aber die Datei konnte nicht geschrieben werden";
+      r.SetText(
+          TrText("TCardConfigRun", "gelesen, aber die Datei konnte nicht geschrieben werden"));
     }
     return false;
   }
@@ -265,33 +296,42 @@ TCardResult TCardConfigRun::RunCard(const TCardJob& job, const TWorkflowGuard& g
   TRS485IFC& ifc = *job.Ifc;
   const std::string own = CardSectionName(ifc.IfcNumber(), modul.Adresse);
   result.Section = job.Section.empty() ? own : job.Section;
-  auto finish = [&](TCardStatus status, std::string text) {
+  auto finish = [&](TCardStatus status, const TText& text) {
     result.Status = status;
-    result.Text = std::move(text);
+    result.SetText(text);
     return result;
   };
 
   const TCardSettingsType* type = CardSettingsTypeOf(modul);
-  if (!type) return finish(csNoSettings, "keine Einstellungen");
-  if (!guard.Acquired()) return finish(csFailed, TWorkflowGuard::BusyText(&ifc));
-  if (!ifc.Active()) return finish(csFailed, "Interface nicht verbunden");
+  if (!type) return finish(csNoSettings, TrText("TCardConfigRun", "keine Einstellungen"));
+  if (!guard.Acquired()) return finish(csFailed, TWorkflowGuard::BusyMessage(&ifc));
+  if (!ifc.Active()) return finish(csFailed, TrText("TCardConfigRun", "Interface nicht verbunden"));
 
   TCardSettings wanted;
   if (FAction == caCompare && CompareWithImage) {
     wanted = type->FromImage(modul);
   } else if (FAction != caBackup) {
     const std::optional<TCardBackup> backup = FFile.Card(result.Section);
-    if (!backup) return finish(csRefused, "kein Abschnitt [" + result.Section + "] in der Datei");
+    if (!backup)
+      return finish(
+          csRefused,
+          TrText("TCardConfigRun", "kein Abschnitt [%1] in der Datei").Arg(result.Section));
     if (ModulClassName(backup->ClassName) != modul.ClassName())
-      return finish(csRefused, "abgelehnt: Abschnitt [" + backup->Section + "] gehört zu einer " +
-                                   backup->ClassName + ", die Karte ist eine " + modul.ClassName());
+      return finish(csRefused,
+                    TrText("TCardConfigRun",
+                           "abgelehnt: Abschnitt [%1] gehört zu einer %2, die Karte ist eine %3")
+                        .Arg(backup->Section)
+                        .Arg(backup->ClassName)
+                        .Arg(modul.ClassName()));
     wanted = backup->Settings;
     if (FAction == caRestore) {
-      std::string fault;
+      TText fault;
       std::optional<TCardSettings> checked = CheckSettings(*type, wanted, fault);
       if (!checked)
-        return finish(csRefused, "abgelehnt: Abschnitt [" + backup->Section + "]: " + fault +
-                                     ", nichts geschrieben");
+        return finish(csRefused,
+                      TrText("TCardConfigRun", "abgelehnt: Abschnitt [%1]: %2, nichts geschrieben")
+                          .Arg(backup->Section)
+                          .Arg(fault));
       wanted = std::move(*checked);
     }
   }
@@ -306,16 +346,22 @@ TCardResult TCardConfigRun::RunCard(const TCardJob& job, const TWorkflowGuard& g
       result.Backup.ReadAt = Now ? Now() : std::string();
       result.Backup.Bezeichnung = modul.Bezeichnung;
       result.Backup.Settings = onCard;
-      return finish(csBackedUp, "gesichert");
+      return finish(csBackedUp, TrText("TCardConfigRun", "gesichert"));
     case caCompare: {
       // Compared with another card's section (a replacement card): the line says with which.
-      const std::string with = !CompareWithImage && UpperCase(result.Section) != UpperCase(own)
-                                   ? " (mit [" + result.Section + "])"
-                                   : std::string();
+      const bool other = !CompareWithImage && UpperCase(result.Section) != UpperCase(own);
       result.Differences = CompareSettings(*type, wanted, onCard);
-      if (result.Differences.empty()) return finish(csSame, "gleich" + with);
-      return finish(csDiffers,
-                    Plural(result.Differences.size(), "Unterschied", "Unterschiede") + with);
+      if (result.Differences.empty())
+        return finish(csSame,
+                      other ? TrText("TCardConfigRun", "gleich (mit [%1])").Arg(result.Section)
+                            : TrText("TCardConfigRun", "gleich"));
+      const std::size_t n = result.Differences.size();
+      if (other)
+        return finish(csDiffers, Counted(n, TrText("TCardConfigRun", "%1 Unterschied (mit [%2])"),
+                                         TrText("TCardConfigRun", "%1 Unterschiede (mit [%2])"))
+                                     .Arg(result.Section));
+      return finish(csDiffers, Counted(n, TrText("TCardConfigRun", "%1 Unterschied"),
+                                       TrText("TCardConfigRun", "%1 Unterschiede")));
     }
     case caRestore:
       Restore(result, ifc, modul, *type, wanted);
@@ -328,85 +374,100 @@ TCardResult TCardConfigRun::RunCard(const TCardJob& job, const TWorkflowGuard& g
 // did not work out.
 bool TCardConfigRun::ReadCard(TCardResult& result, TRS485IFC& ifc, TBaseModul& modul,
                               const TCardSettingsType& type) {
-  auto fail = [&](TCardStatus status, std::string text) {
+  auto fail = [&](TCardStatus status, const TText& text) {
     result.Status = status;
-    result.Text = std::move(text);
+    result.SetText(text);
     return false;
   };
   auto stopped = [&] {
-    return fail(csCancelled,
-                FAction == caRestore ? "abgebrochen, nichts geschrieben" : "abgebrochen");
+    return fail(csCancelled, FAction == caRestore
+                                 ? TrText("TCardConfigRun", "abgebrochen, nichts geschrieben")
+                                 : TrText("TCardConfigRun", "abgebrochen"));
   };
+  const TText notConnected = TrText("TCardConfigRun", "Interface nicht mehr verbunden");
 
   auto ident = std::make_shared<TBatch>();
   QueueNoted(ident, ifc, "?" + IntToHexText(modul.Adresse, 2) + "010000", modul.AnswerHandler());
   WaitForBatch(ifc, *ident);
   if (Stopped()) return stopped();
-  if (!ifc.Active()) return fail(csFailed, "Interface nicht mehr verbunden");
-  if (!ident->Lines[0].Answered) return fail(csNoAnswer, "ohne Antwort");
+  if (!ifc.Active()) return fail(csFailed, notConnected);
+  if (!ident->Lines[0].Answered) return fail(csNoAnswer, TrText("TCardConfigRun", "ohne Antwort"));
   TIdentAnswer card;
   const bool readable = ParseIdentAnswer(WithoutCR(ident->Lines[0].Answer), card);
   const std::string cardClass = readable ? ModulClassName("T" + card.TypeName) : std::string();
   if (cardClass != modul.ClassName())
-    return fail(csRefused, "abgelehnt: die Karte meldet sich als \"" +
-                               WithoutCR(ident->Lines[0].Answer) + "\", im Modell steht " +
-                               modul.ClassName());
+    return fail(csRefused, TrText("TCardConfigRun",
+                                  "abgelehnt: die Karte meldet sich als \"%1\", im Modell steht %2")
+                               .Arg(WithoutCR(ident->Lines[0].Answer))
+                               .Arg(modul.ClassName()));
   modul.Firmware = card.TypeName + "." + card.Version;
 
   std::shared_ptr<TBatch> read;
   const bool answered = Exchange(
       ifc, modul, [&] { type.RequestAll(modul); }, read);
   if (Stopped()) return stopped();
-  if (!ifc.Active()) return fail(csFailed, "Interface nicht mehr verbunden");
+  if (!ifc.Active()) return fail(csFailed, notConnected);
   if (!answered)
-    return fail(csNoAnswer, "ohne Antwort auf " +
-                                std::to_string(read->Lines.size() - read->AnsweredCount()) +
-                                " von " + std::to_string(read->Lines.size()) + " Abfragen");
+    return fail(csNoAnswer, TrText("TCardConfigRun", "ohne Antwort auf %1 von %2 Abfragen")
+                                .Arg(read->Lines.size() - read->AnsweredCount())
+                                .Arg(read->Lines.size()));
   return true;
 }
 
 void TCardConfigRun::Restore(TCardResult& result, TRS485IFC& ifc, TBaseModul& modul,
                              const TCardSettingsType& type, const TCardSettings& wanted) {
-  auto finish = [&](TCardStatus status, std::string text) {
+  auto finish = [&](TCardStatus status, const TText& text) {
     result.Status = status;
-    result.Text = std::move(text);
+    result.SetText(text);
   };
-  const std::string from =
+  // Restored from another card's section (a replacement card): the line says from which.
+  const TText restored =
       UpperCase(result.Section) == UpperCase(CardSectionName(ifc.IfcNumber(), modul.Adresse))
-          ? std::string()
-          : " aus [" + result.Section + "]";
+          ? TrText("TCardConfigRun", "wiederhergestellt")
+          : TrText("TCardConfigRun", "wiederhergestellt aus [%1]").Arg(result.Section);
   if (CompareSettings(type, wanted, type.FromImage(modul)).empty())
-    return finish(csRestored, "wiederhergestellt" + from + ": schon gleich, nichts geschrieben");
+    return finish(csRestored,
+                  TrText("TCardConfigRun", "%1: schon gleich, nichts geschrieben").Arg(restored));
 
   std::shared_ptr<TBatch> writes;
   Exchange(
       ifc, modul, [&] { result.Written = type.WriteDiffering(modul, wanted); }, writes);
-  const std::string sent = Plural(result.Written.size(), "Einstellung", "Einstellungen");
-  const std::string permanent = type.NeedsStore() ? ", nicht im EEPROM gespeichert" : "";
-  if (Stopped())
-    return finish(csCancelled,
-                  "abgebrochen nach dem Senden von " + sent + ": nicht geprüft" + permanent);
+  const TText sent = Counted(result.Written.size(), TrText("TCardConfigRun", "%1 Einstellung"),
+                             TrText("TCardConfigRun", "%1 Einstellungen"));
+  const TText permanent =
+      type.NeedsStore() ? TrText("TCardConfigRun", ", nicht im EEPROM gespeichert") : TText();
+  const TText cancelled =
+      TrText("TCardConfigRun", "abgebrochen nach dem Senden von %1: nicht geprüft%2")
+          .Arg(sent)
+          .Arg(permanent);
+  if (Stopped()) return finish(csCancelled, cancelled);
 
   // Every setting is read back, also those whose write went unanswered: the card tells.
   std::shared_ptr<TBatch> check;
   const bool answered = Exchange(
       ifc, modul, [&] { type.RequestAll(modul); }, check);
-  if (Stopped())
-    return finish(csCancelled,
-                  "abgebrochen nach dem Senden von " + sent + ": nicht geprüft" + permanent);
+  if (Stopped()) return finish(csCancelled, cancelled);
   if (!answered)
-    return finish(ifc.Active() ? csNoAnswer : csFailed,
-                  sent + " gesendet, Rücklesen " +
-                      (ifc.Active() ? "ohne Antwort" : "unmöglich (Interface nicht verbunden)") +
-                      ": nicht geprüft" + permanent);
+    return finish(
+        ifc.Active() ? csNoAnswer : csFailed,
+        (ifc.Active()
+             ? TrText("TCardConfigRun", "%1 gesendet, Rücklesen ohne Antwort: nicht geprüft%2")
+             : TrText("TCardConfigRun",
+                      "%1 gesendet, Rücklesen unmöglich (Interface nicht verbunden): nicht "
+                      "geprüft%2"))
+            .Arg(sent)
+            .Arg(permanent));
   result.Differences = CompareSettings(type, wanted, type.FromImage(modul));
   if (!result.Differences.empty())
-    return finish(csFailed, sent + " gesendet, Prüfung fehlgeschlagen: " +
-                                Plural(result.Differences.size(), "Einstellung weicht",
-                                       "Einstellungen weichen") +
-                                " ab" + permanent);
+    return finish(csFailed, TrText("TCardConfigRun", "%1 gesendet, Prüfung fehlgeschlagen: %2 ab%3")
+                                .Arg(sent)
+                                .Arg(Counted(result.Differences.size(),
+                                             TrText("TCardConfigRun", "%1 Einstellung weicht"),
+                                             TrText("TCardConfigRun", "%1 Einstellungen weichen")))
+                                .Arg(permanent));
   if (!type.NeedsStore())
-    return finish(csRestored, "wiederhergestellt" + from + ": " + sent + " geschrieben");
+    return finish(csRestored,
+                  TrText("TCardConfigRun", "%1: %2 geschrieben").Arg(restored).Arg(sent));
 
   // Stored only once the check passed: a card that took some writes and lost others keeps its
   // old settings in its EEPROM.
@@ -414,10 +475,16 @@ void TCardConfigRun::Restore(TCardResult& result, TRS485IFC& ifc, TBaseModul& mo
   const bool stored = Exchange(
       ifc, modul, [&] { type.StorePermanently(modul); }, store);
   if (Stopped() || !stored)
-    return finish(csFailed, sent + " geschrieben und geprüft, Speichern im EEPROM " +
-                                (Stopped() ? "abgebrochen" : "nicht bestätigt"));
-  finish(csRestored,
-         "wiederhergestellt" + from + ": " + sent + " geschrieben, im EEPROM gespeichert");
+    return finish(csFailed,
+                  (Stopped() ? TrText("TCardConfigRun",
+                                      "%1 geschrieben und geprüft, Speichern im EEPROM abgebrochen")
+                             : TrText("TCardConfigRun",
+                                      "%1 geschrieben und geprüft, Speichern im EEPROM nicht "
+                                      "bestätigt"))
+                      .Arg(sent));
+  finish(csRestored, TrText("TCardConfigRun", "%1: %2 geschrieben, im EEPROM gespeichert")
+                         .Arg(restored)
+                         .Arg(sent));
 }
 
 bool TCardConfigRun::Exchange(TRS485IFC& ifc, TBaseModul& modul,
@@ -447,30 +514,51 @@ bool TCardConfigRun::AllSucceeded() const {
 }
 
 std::string TCardConfigRun::Summary() const {
+  return SummaryText().Source();
+}
+
+std::string TCardConfigRun::ShownSummary() const {
+  return SummaryText().Shown();
+}
+
+TText TCardConfigRun::SummaryText() const {
   std::map<TCardStatus, std::size_t> count;
   for (const TCardResult& r : FResults)
     ++count[r.Status];
   const std::size_t failed = count[csRefused] + count[csFailed];
-  std::string text;
+  // The parts one after the other, each ", " + part.
+  std::vector<TText> parts;
+  auto add = [&](std::size_t n, const TText& part) {
+    if (n > 0) parts.push_back(TText(part).Arg(n));
+  };
   switch (FAction) {
     case caBackup:
-      text = Plural(count[csBackedUp], "Karte", "Karten") + " gesichert, " +
-             std::to_string(count[csNoAnswer]) + " ohne Antwort";
-      if (failed > 0) text += ", " + std::to_string(failed) + " fehlgeschlagen";
+      parts.push_back(TrText("TCardConfigRun", "%1 gesichert, %2 ohne Antwort")
+                          .Arg(Counted(count[csBackedUp], TrText("TCardConfigRun", "%1 Karte"),
+                                       TrText("TCardConfigRun", "%1 Karten")))
+                          .Arg(count[csNoAnswer]));
+      add(failed, TrText("TCardConfigRun", "%1 fehlgeschlagen"));
       break;
     case caCompare:
-      text = Plural(count[csSame], "Karte", "Karten") + " gleich, " +
-             std::to_string(count[csDiffers]) + " verschieden, " +
-             std::to_string(count[csNoAnswer]) + " ohne Antwort";
-      if (failed > 0) text += ", " + std::to_string(failed) + " fehlgeschlagen";
+      parts.push_back(TrText("TCardConfigRun", "%1 gleich, %2 verschieden, %3 ohne Antwort")
+                          .Arg(Counted(count[csSame], TrText("TCardConfigRun", "%1 Karte"),
+                                       TrText("TCardConfigRun", "%1 Karten")))
+                          .Arg(count[csDiffers])
+                          .Arg(count[csNoAnswer]));
+      add(failed, TrText("TCardConfigRun", "%1 fehlgeschlagen"));
       break;
     case caRestore:
-      text = Plural(count[csRestored], "Karte", "Karten") + " wiederhergestellt, " +
-             std::to_string(failed + count[csNoAnswer]) + " fehlgeschlagen";
+      parts.push_back(TrText("TCardConfigRun", "%1 wiederhergestellt, %2 fehlgeschlagen")
+                          .Arg(Counted(count[csRestored], TrText("TCardConfigRun", "%1 Karte"),
+                                       TrText("TCardConfigRun", "%1 Karten")))
+                          .Arg(failed + count[csNoAnswer]));
       break;
   }
-  if (count[csCancelled] > 0) text += ", " + std::to_string(count[csCancelled]) + " abgebrochen";
-  if (count[csNoSettings] > 0)
-    text += ", " + std::to_string(count[csNoSettings]) + " ohne Einstellungen";
+  add(count[csCancelled], TrText("TCardConfigRun", "%1 abgebrochen"));
+  add(count[csNoSettings], TrText("TCardConfigRun", "%1 ohne Einstellungen"));
+  // ", " separates the parts in both languages (an empty context: nothing to translate).
+  TText text = parts.front();
+  for (std::size_t i = 1; i < parts.size(); ++i)
+    text = TText("", "%1, %2").Arg(text).Arg(parts[i]);
   return text;
 }

@@ -19,6 +19,7 @@
 #include "model/card_config_file.h"
 #include "model/card_settings.h"
 #include "model/module_search.h"
+#include "support/texts.h"
 
 class TBaseModul;
 class TModulsList;
@@ -56,7 +57,8 @@ struct TCardResult {
   std::string Label;    // "IFC0 $1E TMXB01"
   std::string Section;  // of the file
   TCardStatus Status = csFailed;
-  std::string Text;  // what happened, in one line
+  std::string Text;       // what happened, in one line, in German (kavorctl prints it so)
+  std::string ShownText;  // the same in the user's language
   // Compare: what differs. Restore: what still differs after the check.
   std::vector<TSettingDifference> Differences;
   std::vector<std::string> Written;  // restore: the settings sent
@@ -68,9 +70,13 @@ struct TCardResult {
   std::string Line() const;
   // Label + ": " + key + " " + wanted + " -> " + on the card; a missing value as "(fehlt)".
   std::string DifferenceLine(const TSettingDifference& difference) const;
+  // The same two in the user's language, for the window.
+  std::string ShownLine() const;
+  std::string ShownDifferenceLine(const TSettingDifference& difference) const;
+  void SetText(const TText& text);
 };
 
-// A value as the table and the lines show it.
+// A value as the window's table and lines show it.
 std::string ShownSettingValue(const std::string& value);
 
 class TCardConfigRun : public std::enable_shared_from_this<TCardConfigRun> {
@@ -107,8 +113,10 @@ class TCardConfigRun : public std::enable_shared_from_this<TCardConfigRun> {
   const std::vector<TCardResult>& Results() const { return FResults; }
   // Done as asked for every card.
   bool AllSucceeded() const;
-  // "n Karten gesichert, m ohne Antwort" and the like.
+  // "n Karten gesichert, m ohne Antwort" and the like, in German (kavorctl prints it so).
   std::string Summary() const;
+  // The same in the user's language.
+  std::string ShownSummary() const;
   // The window took the model apart during the run: the cards are gone.
   bool ModelGone() const { return FModelGone; }
 
@@ -131,6 +139,7 @@ class TCardConfigRun : public std::enable_shared_from_this<TCardConfigRun> {
   bool Stopped() const;
   bool TornDown() const;
   bool SaveBackups();
+  TText SummaryText() const;
 
   TCardConfigAction FAction;
   std::vector<TCardJob> FJobs;

@@ -9,6 +9,7 @@
 #include "modules/mxb01.h"
 #include "modules/mxb02.h"
 #include "support/conversions.h"
+#include "support/texts.h"
 
 namespace {
 
@@ -271,16 +272,24 @@ std::optional<std::string> SettingValue(const TCardSettings& settings, const std
 
 std::optional<TCardSettings> CheckSettings(const TCardSettingsType& type,
                                            const TCardSettings& wanted, std::string& fault) {
+  TText text;
+  std::optional<TCardSettings> checked = CheckSettings(type, wanted, text);
+  if (!checked) fault = text.Shown();
+  return checked;
+}
+
+std::optional<TCardSettings> CheckSettings(const TCardSettingsType& type,
+                                           const TCardSettings& wanted, TText& fault) {
   TCardSettings checked;
   for (const std::string& key : type.Keys()) {
     const std::optional<std::string> value = SettingValue(wanted, key);
     if (!value) {
-      fault = key + " fehlt";
+      fault = TrText("TCardConfigRun", "%1 fehlt").Arg(key);
       return std::nullopt;
     }
     const std::optional<std::string> canonical = type.Canonical(key, *value);
     if (!canonical) {
-      fault = key + "=" + *value + " ist kein gültiger Wert";
+      fault = TrText("TCardConfigRun", "%1=%2 ist kein gültiger Wert").Arg(key).Arg(*value);
       return std::nullopt;
     }
     checked.push_back({key, *canonical});

@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+#include "support/texts.h"
+
 class TBaseModul;
 
 struct TCardSetting {
@@ -65,6 +67,9 @@ const TCardSettingsType* CardSettingsTypeOf(const std::string& className);
 // = 300 ist kein gültiger Wert", "LS5.Stop fehlt"), otherwise.
 std::optional<TCardSettings> CheckSettings(const TCardSettingsType& type,
                                            const TCardSettings& wanted, std::string& fault);
+// The same with the fault in German and in the user's language.
+std::optional<TCardSettings> CheckSettings(const TCardSettingsType& type,
+                                           const TCardSettings& wanted, TText& fault);
 
 // The type's keys whose values differ, in the type's order. Values are compared in canonical
 // form where they have one, so "$0C" in a hand-edited file equals 12 on the card.

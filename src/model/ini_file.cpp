@@ -8,6 +8,7 @@
 #include "support/conversions.h"
 #include "support/files.h"
 #include "support/paths.h"
+#include "support/texts.h"
 
 namespace {
 
@@ -185,7 +186,7 @@ bool TIniFile::LoadFromFile(const std::string& fileName, std::string* error) {
   std::string bytes;
   if (!ReadFileBytes(fileName, bytes, error)) return false;
   if (bytes.size() > kMaxFileSize) {
-    if (error) *error = "Datei " + fileName + " ist zu groß";
+    if (error) *error = TrText("TIniFile", "Datei %1 ist zu groß").Arg(fileName);
     return false;
   }
   // Valid UTF-8 is taken as it is, without a second copy of the file.

@@ -17,6 +17,7 @@
 #include "support/conversions.h"
 #include "support/message_sink.h"
 #include "support/paths.h"
+#include "support/texts.h"
 
 namespace {
 
@@ -89,11 +90,17 @@ std::vector<std::pair<int64_t, std::string>> ModulSectionsOf(const TModulSection
 
 std::string TLoadStop::Notice() const {
   if (Section.empty())
-    return "Das Modell wurde nicht geladen: die Datei " + File + " konnte nicht gelesen werden (" +
-           Reason + ").";
-  return "Das Modell wurde nur teilweise geladen: in " + File + ", Abschnitt [" + Section + "], " +
-         (Key.empty() ? std::string() : Key + "=" + Value + " ") + Reason +
-         ". Was in der Datei danach folgt, wurde nicht geladen.";
+    return TrText("TModulsList",
+                  "Das Modell wurde nicht geladen: die Datei %1 konnte nicht gelesen werden (%2).")
+        .Arg(File)
+        .Arg(Reason);
+  return TrText("TModulsList",
+                "Das Modell wurde nur teilweise geladen: in %1, Abschnitt [%2], %3%4. Was in der "
+                "Datei danach folgt, wurde nicht geladen.")
+      .Arg(File)
+      .Arg(Section)
+      .Arg(Key.empty() ? std::string() : Key + "=" + Value + " ")
+      .Arg(Reason);
 }
 
 std::string ModelSaveFileName(const std::string& fileName) {
@@ -174,7 +181,9 @@ void TModulsList::WriteSections(TIniFile& ini) const {
 bool TModulsList::Save_ToFile(const std::string& fileName) {
   try {
     const std::string file = ModelSaveFileName(fileName);
-    if (file.empty()) throw std::runtime_error("kein Dateiname angegeben, nichts gespeichert");
+    if (file.empty())
+      throw std::runtime_error(
+          TrText("TModulsList", "kein Dateiname angegeben, nichts gespeichert"));
     RenumberIFCs();
     TIniFile ini;
     std::string error;
@@ -283,9 +292,15 @@ bool TModulsList::LoadFromIni(const TIniFile& ini, const std::string& fileName) 
       stop.Key = key;
       stop.Value = ini.ReadString(section, key, std::to_string(value));
       stop.Reason =
-          "liegt nicht im erlaubten Bereich " + std::to_string(low) + ".." + std::to_string(high);
-      throw ELoadRange("TModulsList.Load_FromFile: " + fileName + ", [" + section + "] " + key +
-                       "=" + stop.Value + " " + stop.Reason + "; das Laden wurde hier beendet.");
+          TrText("TModulsList", "liegt nicht im erlaubten Bereich %1..%2").Arg(low).Arg(high);
+      throw ELoadRange("TModulsList.Load_FromFile: " +
+                       TrText("TModulsList", "%1, [%2] %3=%4 %5; das Laden wurde hier beendet.")
+                           .Arg(fileName)
+                           .Arg(section)
+                           .Arg(key)
+                           .Arg(stop.Value)
+                           .Arg(stop.Reason)
+                           .Shown());
     }
     return value;
   };

@@ -9,6 +9,7 @@
 #include "support/files.h"
 #include "support/message_sink.h"
 #include "support/paths.h"
+#include "support/texts.h"
 
 namespace {
 
@@ -101,7 +102,9 @@ bool SaveModelFile(TModulsList& list, const std::string& fileName, const TModelH
                    const std::string& errorPrefix) {
   try {
     const std::string file = ModelSaveFileName(fileName);
-    if (file.empty()) throw std::runtime_error("kein Dateiname angegeben, nichts gespeichert");
+    if (file.empty())
+      throw std::runtime_error(
+          TrText("TModulsList", "kein Dateiname angegeben, nichts gespeichert"));
     const std::string folder = ExtractFileDir(file);
     const std::string name = FileNameWithoutExt(file);
     // Header, model section, interfaces and modules are put together in memory and the file is

@@ -9,6 +9,7 @@
 #include "support/conversions.h"
 #include "support/diagnostics.h"
 #include "support/message_sink.h"
+#include "support/texts.h"
 #include "support/waits.h"
 
 const char* const kSearchEndMarker = "End of Modulsuche";
@@ -92,7 +93,7 @@ bool TModulSearch::EndMarkerBack() const {
 }
 
 TModulSearch::TResult TModulSearch::Run() {
-  TWorkflowGuard guard(&FIfc, "Modulsuche");
+  TWorkflowGuard guard(&FIfc, TrText("TModulSearch", "Modulsuche"));
   if (!guard.Acquired()) return srBusy;
   if (!FIfc.Active()) return srNotConnected;
   FCancelled = std::make_shared<std::atomic<bool>>(false);
@@ -125,12 +126,15 @@ TModulSearch::TResult TModulSearch::Run() {
   Wait([&] { return Stopped(guard) || EndMarkerBack() || !FIfc.Active(); }, limit);
   if (Stopped(guard)) return srCancelled;
   if (!EndMarkerBack()) {
-    const std::string why =
-        FIfc.Active() ? "Suchende nicht innerhalb von " + std::to_string(limit) + " ms zurück"
-                      : std::string("Interface nicht mehr verbunden");
-    ReportMessage("Modulsuche IFC(" + std::to_string(number) + ") abgebrochen: " + why +
-                      ", keine Module übernommen. ",
-                  1);
+    const TText why =
+        FIfc.Active()
+            ? TrText("TModulSearch", "Suchende nicht innerhalb von %1 ms zurück").Arg(limit)
+            : TrText("TModulSearch", "Interface nicht mehr verbunden");
+    ReportMessage(
+        TrText("TModulSearch", "Modulsuche IFC(%1) abgebrochen: %2, keine Module übernommen. ")
+            .Arg(number)
+            .Arg(why),
+        1);
     return srGaveUp;
   }
   TakeIn();

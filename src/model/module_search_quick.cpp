@@ -13,6 +13,7 @@
 #include "model/workflow_guard.h"
 #include "support/conversions.h"
 #include "support/message_sink.h"
+#include "support/texts.h"
 
 namespace {
 
@@ -134,7 +135,7 @@ void TModulSearch::QuickSeen(const std::string& text) {
 }
 
 TModulSearch::TResult TModulSearch::RunQuick() {
-  TWorkflowGuard guard(&FIfc, "Modulsuche");
+  TWorkflowGuard guard(&FIfc, TrText("TModulSearch", "Modulsuche"));
   if (!guard.Acquired()) return srBusy;
   if (!FIfc.Active()) return srNotConnected;
   FCancelled = std::make_shared<std::atomic<bool>>(false);
@@ -209,19 +210,23 @@ TModulSearch::TResult TModulSearch::RunQuick() {
     return srCancelled;
   }
   if (!FMarkerBack || FOutstanding > 0) {
-    const std::string why =
-        FIfc.Active() ? "Suchende nicht innerhalb von " + std::to_string(limit) + " ms zurück"
-                      : std::string("Interface nicht mehr verbunden");
-    ReportMessage("Modulsuche IFC(" + std::to_string(number) + ") abgebrochen: " + why +
-                      ", keine Module übernommen. ",
-                  1);
+    const TText why =
+        FIfc.Active()
+            ? TrText("TModulSearch", "Suchende nicht innerhalb von %1 ms zurück").Arg(limit)
+            : TrText("TModulSearch", "Interface nicht mehr verbunden");
+    ReportMessage(
+        TrText("TModulSearch", "Modulsuche IFC(%1) abgebrochen: %2, keine Module übernommen. ")
+            .Arg(number)
+            .Arg(why),
+        1);
     FCancelled->store(true);
     return srGaveUp;
   }
   Unanswered = static_cast<int>(
       std::count_if(FState.begin(), FState.end(), [](TAddressState s) { return s != asAnswered; }));
-  ReportMessage("Modulsuche IFC(" + std::to_string(number) + "): " + std::to_string(Unanswered) +
-                    " Adressen ohne Antwort",
+  ReportMessage(TrText("TModulSearch", "Modulsuche IFC(%1): %2 Adressen ohne Antwort")
+                    .Arg(number)
+                    .Arg(Unanswered),
                 1);
   // Cards asked again answered out of turn: take them in in address order, as the full search
   // does.

@@ -9,6 +9,7 @@
 #include "support/conversions.h"
 #include "support/message_sink.h"
 #include "support/paths.h"
+#include "support/texts.h"
 
 TModulsList::TModulsList(TClock* clock) : FClock(clock) {
   // An empty model with the default header matches the file a new model starts from.
@@ -47,7 +48,8 @@ TModulsItem* TModulsList::AddIFC(const std::string& className) {
 TModulsItem* TModulsList::AddModul(const std::string& className, TRS485IFC* ifc, int64_t address) {
   if (!IsModulClassName(className)) return nullptr;
   if (address < 0 || address > 255)
-    throw ERangeError("Moduladresse " + std::to_string(address) + " liegt nicht in 0..255");
+    throw ERangeError(
+        TrText("TModulsList", "Moduladresse %1 liegt nicht in 0..255").Arg(address).Shown());
   if (!ifc) return nullptr;
   std::unique_ptr<TBaseModul> modul =
       CreateModulByClassName(className, &ifc->BusMaster(), static_cast<uint8_t>(address));

@@ -5,7 +5,7 @@
 #include "bus/bus_interface.h"
 
 struct TWorkflowGuard::TState {
-  std::string Name;
+  TText Name;
   bool Cancelled = false;
 };
 
@@ -19,7 +19,7 @@ std::map<const TRS485IFC*, std::shared_ptr<TWorkflowGuard::TState>>& Running() {
 
 }  // namespace
 
-TWorkflowGuard::TWorkflowGuard(const TRS485IFC* ifc, std::string name) : FIfc(ifc) {
+TWorkflowGuard::TWorkflowGuard(const TRS485IFC* ifc, TText name) : FIfc(ifc) {
   if (!ifc || Running().count(ifc) > 0) return;
   FState = std::make_shared<TState>();
   FState->Name = std::move(name);
@@ -38,7 +38,7 @@ bool TWorkflowGuard::Cancelled() const {
 
 std::string TWorkflowGuard::BusyWith(const TRS485IFC* ifc) {
   auto it = Running().find(ifc);
-  return it == Running().end() ? std::string() : it->second->Name;
+  return it == Running().end() ? std::string() : it->second->Name.Shown();
 }
 
 bool TWorkflowGuard::AnyBusy() {
@@ -50,7 +50,14 @@ void TWorkflowGuard::CancelAll() {
     state->Cancelled = true;
 }
 
-std::string TWorkflowGuard::BusyText(const TRS485IFC* ifc) {
+TText TWorkflowGuard::BusyMessage(const TRS485IFC* ifc) {
   const std::string number = ifc ? std::to_string(ifc->IfcNumber()) : std::string("?");
-  return "IFC(" + number + ") ist beschäftigt: " + BusyWith(ifc) + " läuft noch. ";
+  TText text = TrText("TWorkflowGuard", "IFC(%1) ist beschäftigt: %2 läuft noch. ");
+  text.Arg(number);
+  auto it = Running().find(ifc);
+  if (it != Running().end())
+    text.Arg(it->second->Name);
+  else
+    text.Arg(std::string());
+  return text;
 }

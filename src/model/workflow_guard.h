@@ -7,12 +7,17 @@
 #include <memory>
 #include <string>
 
+#include "support/texts.h"
+
 class TRS485IFC;
 
 class TWorkflowGuard {
  public:
   // Marks the interface busy with the named workflow, unless another one holds it already.
-  TWorkflowGuard(const TRS485IFC* ifc, std::string name);
+  TWorkflowGuard(const TRS485IFC* ifc, TText name);
+  // A name that reads the same in every language.
+  TWorkflowGuard(const TRS485IFC* ifc, const std::string& name)
+      : TWorkflowGuard(ifc, TText::Plain(name)) {}
   ~TWorkflowGuard();
   TWorkflowGuard(const TWorkflowGuard&) = delete;
   TWorkflowGuard& operator=(const TWorkflowGuard&) = delete;
@@ -21,7 +26,7 @@ class TWorkflowGuard {
   // Set once the window asked every workflow to stop: the interface may be gone already.
   bool Cancelled() const;
 
-  // The name of the workflow running on the interface, or empty.
+  // The name of the workflow running on the interface (in the user's language), or empty.
   static std::string BusyWith(const TRS485IFC* ifc);
   static bool IsBusy(const TRS485IFC* ifc) { return !BusyWith(ifc).empty(); }
   static bool AnyBusy();
@@ -29,7 +34,9 @@ class TWorkflowGuard {
   static void CancelAll();
 
   // "IFC(n) ist beschäftigt: <name> läuft noch. "
-  static std::string BusyText(const TRS485IFC* ifc);
+  static TText BusyMessage(const TRS485IFC* ifc);
+  // The same in the user's language.
+  static std::string BusyText(const TRS485IFC* ifc) { return BusyMessage(ifc).Shown(); }
 
   struct TState;
 

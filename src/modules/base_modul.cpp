@@ -7,6 +7,7 @@
 #include "modules/text_command.h"
 #include "support/conversions.h"
 #include "support/message_sink.h"
+#include "support/texts.h"
 
 TBaseModul::TBaseModul(TSer485BusMaster* busMaster, uint8_t adresse)
     : Adresse(adresse), BusMaster(busMaster) {}
@@ -126,14 +127,19 @@ void TBaseModul::ProcessAnswer(const std::string& command, const std::string& an
   const bool wellFormed = record.Kind == "#" && (flags & (pfKind | pfAdr | pfCmd)) == 7 &&
                           (flags == pfComplete || (flags & pfPayload) != 0);
   if (!wellFormed) {
-    ReportMessage("Modul " + AdresseText() + ": unlesbare Antwort auf \"" + command + "\": \"" +
-                      Printable(answer) + "\" ",
+    ReportMessage(TrText("TBaseModul", "Modul %1: unlesbare Antwort auf \"%2\": \"%3\" ")
+                      .Arg(AdresseText())
+                      .Arg(command)
+                      .Arg(Printable(answer)),
                   1);
     return;
   }
   if (HexFieldValue(record.Adr, -1) != Adresse) {
-    ReportMessage("Modul " + AdresseText() + ": Antwort von $" + UpperCase(record.Adr) + " auf \"" +
-                      command + "\" verworfen: \"" + Printable(answer) + "\" ",
+    ReportMessage(TrText("TBaseModul", "Modul %1: Antwort von $%2 auf \"%3\" verworfen: \"%4\" ")
+                      .Arg(AdresseText())
+                      .Arg(UpperCase(record.Adr))
+                      .Arg(command)
+                      .Arg(Printable(answer)),
                   1);
     return;
   }

@@ -5,6 +5,7 @@
 #include "modules/text_command.h"
 #include "support/conversions.h"
 #include "support/message_sink.h"
+#include "support/texts.h"
 
 TBaseModul* TTextCommandRouter::FindTarget(const std::string& line, std::string& error) const {
   const std::vector<std::string> entries = SplitTextCommand(line);
@@ -17,8 +18,10 @@ TBaseModul* TTextCommandRouter::FindTarget(const std::string& line, std::string&
       if (c != '"') busLine += c;
     address = busLine.size() >= 3 ? TextToInt("$" + busLine.substr(1, 2), -1) : -1;
     if (address < 0) {
-      error = "Textkommando \"" + line + "\": die Busnachricht \"" + entries[2] +
-              "\" nennt keine Moduladresse";
+      error = TrText("TTextCommandRouter",
+                     "Textkommando \"%1\": die Busnachricht \"%2\" nennt keine Moduladresse")
+                  .Arg(line)
+                  .Arg(entries[2]);
       return nullptr;
     }
   } else {
@@ -26,7 +29,9 @@ TBaseModul* TTextCommandRouter::FindTarget(const std::string& line, std::string&
   }
   TRS485IFC* ifc = FLookup ? FLookup(ifcNumber) : nullptr;
   if (!ifc) {
-    error = "Textkommando \"" + line + "\": Interface " + entries[1] + " gibt es nicht";
+    error = TrText("TTextCommandRouter", "Textkommando \"%1\": Interface %2 gibt es nicht")
+                .Arg(line)
+                .Arg(entries[1]);
     return nullptr;
   }
   if (address >= 0 && address <= 255) {
@@ -35,8 +40,14 @@ TBaseModul* TTextCommandRouter::FindTarget(const std::string& line, std::string&
       if (auto* modul = dynamic_cast<TBaseModul*>(module.get())) return modul;
     }
   }
-  error = "Textkommando \"" + line + "\": Modul " + (entries[2].empty() ? "(leer)" : entries[2]) +
-          " gibt es auf Interface " + std::to_string(ifcNumber) + " nicht";
+  TText text =
+      TrText("TTextCommandRouter", "Textkommando \"%1\": Modul %2 gibt es auf Interface %3 nicht");
+  text.Arg(line);
+  if (entries[2].empty())
+    text.Arg(TrText("TTextCommandRouter", "(leer)"));
+  else
+    text.Arg(entries[2]);
+  error = text.Arg(ifcNumber);
   return nullptr;
 }
 

@@ -7,6 +7,7 @@
 
 #include "support/message_sink.h"
 #include "support/paths.h"
+#include "support/texts.h"
 
 namespace {
 
@@ -98,7 +99,8 @@ void DebugChannelsStart() {
   try {
     library = LookUpLibrary();
   } catch (const std::exception& e) {
-    ShowNotice(std::string("DebugChannelsStart (Laden der Debug-Bibliothek): ") + e.what());
+    ShowNotice(
+        TrText("Diagnostics", "DebugChannelsStart (Laden der Debug-Bibliothek): %1").Arg(e.what()));
     return;
   }
   if (!library) return;

@@ -1,5 +1,7 @@
 #include "support/files.h"
+#include "support/texts.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -16,8 +18,9 @@ const QString kTempSuffix = QStringLiteral(".tmp");
 constexpr int kTempRandomLength = 6;
 
 std::runtime_error WriteError(const std::string& path, const QString& reason) {
-  return std::runtime_error("Datei " + path +
-                            " kann nicht geschrieben werden: " + reason.toStdString());
+  return std::runtime_error(TrText("Files", "Datei %1 kann nicht geschrieben werden: %2")
+                                .Arg(path)
+                                .Arg(reason.toStdString()));
 }
 
 // A link is written through: the file it points to is replaced, the link stays.
@@ -77,7 +80,9 @@ std::string TemporaryFilePattern(const std::string& path) {
 
 void WriteFileAtomically(const std::string& path, const std::string& bytes) {
   const QFileInfo target(ResolvedTarget(QString::fromStdString(path)));
-  if (target.isDir()) throw WriteError(path, QStringLiteral("ein Ordner dieses Namens ist im Weg"));
+  if (target.isDir())
+    throw WriteError(path,
+                     QCoreApplication::translate("Files", "ein Ordner dieses Namens ist im Weg"));
   RemoveLeftovers(target);
   QFile temp(TemporaryNameFor(target));
   if (!temp.open(QIODevice::WriteOnly | QIODevice::NewOnly))
@@ -92,7 +97,7 @@ void WriteFileAtomically(const std::string& path, const std::string& bytes) {
       !temp.flush())
     throw fail(temp.errorString());
   if (!SyncFileToDisk(temp.handle()))
-    throw fail(QStringLiteral("Daten nicht auf die Platte gebracht"));
+    throw fail(QCoreApplication::translate("Files", "Daten nicht auf die Platte gebracht"));
   temp.close();
   if (target.exists()) temp.setPermissions(QFile::permissions(target.absoluteFilePath()));
   std::error_code error;
@@ -104,5 +109,5 @@ void WriteFileAtomically(const std::string& path, const std::string& bytes) {
 void ForceDirectories(const std::string& path) {
   if (path.empty()) return;
   if (!QDir().mkpath(QString::fromStdString(path)))
-    throw std::runtime_error("Ordner " + path + " kann nicht angelegt werden");
+    throw std::runtime_error(TrText("Files", "Ordner %1 kann nicht angelegt werden").Arg(path));
 }

@@ -1,4 +1,5 @@
 #include "support/main_thread.h"
+#include "support/texts.h"
 
 #include <QCoreApplication>
 #include <QEvent>
@@ -52,7 +53,7 @@ std::optional<std::string> TMainThreadExecutor::InvokeAndWait(const TTask& task)
     } catch (const std::exception& e) {
       return std::string(e.what());
     } catch (...) {
-      return std::string("unbekannter Fehler");
+      return TrText("TMainThreadExecutor", "unbekannter Fehler").Shown();
     }
   };
   if (IsMainThread()) return run();

@@ -36,9 +36,9 @@ QString TBusMonitorModel::OutcomeText(TExchangeOutcome outcome) {
     case TExchangeOutcome::TimedOut:
       return "TimeOut";
     case TExchangeOutcome::Unreadable:
-      return "unlesbar";
+      return tr("unlesbar");
     case TExchangeOutcome::Foreign:
-      return "fremde Karte";
+      return tr("fremde Karte");
   }
   return QString();
 }
@@ -71,7 +71,7 @@ QVariant TBusMonitorModel::data(const QModelIndex& index, int role) const {
       case colMs:
         return QLocale().toString(static_cast<double>(r.AnswerUs) / 1000.0, 'f', 2);
       case colKind:
-        return r.Poll ? QString("Poll") : QString("einmalig");
+        return r.Poll ? tr("Poll") : tr("einmalig");
       default:
         return QVariant();
     }
@@ -83,11 +83,11 @@ QVariant TBusMonitorModel::data(const QModelIndex& index, int role) const {
                                                           : QColor(255, 232, 190));
   if (role == Qt::ToolTipRole) {
     QString tip = Q(LocalTimeText(r.WrittenMs, true)) + "\n" + OutcomeText(r.Outcome);
-    if (r.ResyncPrefix) tip += "\nmit Resync-Präfix <A7><0D> gesendet";
+    if (r.ResyncPrefix) tip += "\n" + tr("mit Resync-Präfix <A7><0D> gesendet");
     if (r.Outcome == TExchangeOutcome::Foreign)
-      tip += "\nAntwort einer anderen Karte (oft eine verspätete Antwort)";
+      tip += "\n" + tr("Antwort einer anderen Karte (oft eine verspätete Antwort)");
     if (r.Outcome == TExchangeOutcome::TimedOut)
-      tip += "\nkeine Antwortzeile innerhalb der Time Out Zeit";
+      tip += "\n" + tr("keine Antwortzeile innerhalb der Time Out Zeit");
     return tip;
   }
   return QVariant();
@@ -95,9 +95,11 @@ QVariant TBusMonitorModel::data(const QModelIndex& index, int role) const {
 
 QVariant TBusMonitorModel::headerData(int section, Qt::Orientation orientation, int role) const {
   if (orientation != Qt::Horizontal || role != Qt::DisplayRole) return QVariant();
-  static const char* const kTitles[colCount] = {"Zeit",    "IFC",      "Adr.", "Klasse", "Befehl",
-                                                "Antwort", "Ergebnis", "ms",   "Art"};
-  return section >= 0 && section < colCount ? QString(kTitles[section]) : QVariant();
+  static const char* const kTitles[colCount] = {
+      QT_TR_NOOP("Zeit"),     QT_TR_NOOP("IFC"),    QT_TR_NOOP("Adr."),
+      QT_TR_NOOP("Klasse"),   QT_TR_NOOP("Befehl"), QT_TR_NOOP("Antwort"),
+      QT_TR_NOOP("Ergebnis"), QT_TR_NOOP("ms"),     QT_TR_NOOP("Art")};
+  return section >= 0 && section < colCount ? tr(kTitles[section]) : QVariant();
 }
 
 void TBusMonitorModel::SetFilter(const TTrafficFilter& filter) {

@@ -41,7 +41,7 @@ std::optional<TCardConfigChoice> TCardConfigController::AskWithDialog(
 void TCardConfigController::Start(TCardConfigAction action) {
   if (FRunning) {
     // The progress dialog keeps the window from starting a second run; a script might not.
-    FWindow->StatusPanel[1]->setText("Konfiguration: es läuft schon eine. ");
+    FWindow->StatusPanel[1]->setText(tr("Konfiguration: es läuft schon eine. "));
     return;
   }
   TCardConfigRequest request;
@@ -69,17 +69,17 @@ void TCardConfigController::Start(TCardConfigAction action) {
   } else {
     jobs = CardJobsOfModel(FWindow->ModulsList());
   }
-  const char* caption = CardConfigCaption(action);
+  const QString caption = CardConfigCaption(action);
   if (!choice->WithImage && Trim(choice->File).empty()) {
-    const std::string text = std::string(caption) + ": keine Sicherungsdatei angegeben. ";
-    FWindow->StatusPanel[1]->setText(Q(text));
-    ReportMessage(text, 1);
+    const QString text = tr("%1: keine Sicherungsdatei angegeben. ").arg(caption);
+    FWindow->StatusPanel[1]->setText(text);
+    ReportMessage(text.toStdString(), 1);
     return;
   }
   if (jobs.empty()) {
-    const std::string text = std::string(caption) + ": keine Karten ausgewählt. ";
-    FWindow->StatusPanel[1]->setText(Q(text));
-    ReportMessage(text, 1);
+    const QString text = tr("%1: keine Karten ausgewählt. ").arg(caption);
+    FWindow->StatusPanel[1]->setText(text);
+    ReportMessage(text.toStdString(), 1);
     return;
   }
 
@@ -88,9 +88,9 @@ void TCardConfigController::Start(TCardConfigAction action) {
   const int count = static_cast<int>(jobs.size());
   auto* progress = new QProgressDialog(FWindow);
   progress->setObjectName("dlgKonfigFortschritt");
-  progress->setAccessibleName("Fortschritt");
+  progress->setAccessibleName(tr("Fortschritt"));
   progress->setWindowTitle(caption);
-  progress->setCancelButtonText("Abbrechen");
+  progress->setCancelButtonText(tr("Abbrechen"));
   progress->setRange(0, count);
   progress->setMinimumDuration(0);
   progress->setAutoClose(false);
@@ -104,12 +104,13 @@ void TCardConfigController::Start(TCardConfigAction action) {
   });
   QPointer<TfrmVelmoraConfig> window(FWindow);
   run->OnProgress = [progress = FProgress, window](int k, int n, const std::string& label) {
-    const QString text = QString("Karte %1 von %2: %3").arg(k).arg(n).arg(Q(label));
+    const QString text =
+        tr("Karte %1 von %2: %3").arg(QString::number(k), QString::number(n), Q(label));
     if (progress) {
       progress->setLabelText(text);
       progress->setValue(k - 1);
     }
-    if (window) window->StatusPanel[0]->setText(QString("Karte %1 von %2").arg(k).arg(n));
+    if (window) window->StatusPanel[0]->setText(tr("Karte %1 von %2").arg(k).arg(n));
   };
   FRunning = run;
   if (OnRunCreated) OnRunCreated(*run);
@@ -131,22 +132,22 @@ void TCardConfigController::Start(TCardConfigAction action) {
   for (const TCardResult& result : run->Results()) {
     // A failure is one line in the log; what went well is noted there without a time stamp.
     if (result.Succeeded() || result.Status == csDiffers)
-      window->Memo1->appendPlainText(Q(result.Line()));
+      window->Memo1->appendPlainText(Q(result.ShownLine()));
     else
-      ReportMessage(result.Line(), 1);
+      ReportMessage(result.ShownLine(), 1);
     for (const TSettingDifference& d : result.Differences)
-      window->Memo1->appendPlainText(Q(result.DifferenceLine(d)));
+      window->Memo1->appendPlainText(Q(result.ShownDifferenceLine(d)));
   }
   if (outcome == TCardConfigRun::rrFileError && run->Results().empty()) {
-    window->StatusPanel[1]->setText(QString(caption) + ": Datei nicht nutzbar");
+    window->StatusPanel[1]->setText(tr("%1: Datei nicht nutzbar").arg(caption));
     return;
   }
-  const std::string summary = std::string(caption) + ": " + run->Summary();
+  const std::string summary = caption.toStdString() + ": " + run->ShownSummary();
   window->Memo1->appendPlainText(Q(summary));
   window->StatusPanel[1]->setText(Q(summary));
   if (!FTable) FTable = new TfrmConfigTable(window);
   FTable->ShowResults(action, choice->WithImage ? std::string() : choice->File, run->Results(),
-                      run->Summary());
+                      run->ShownSummary());
   FTable->show();
   FTable->raise();
   window->RefreshTree();

@@ -20,14 +20,14 @@ QString Q(const std::string& text) {
   return QString::fromStdString(text);
 }
 
-const char* OkCaption(TCardConfigAction action) {
+QString OkCaption(TCardConfigAction action) {
   switch (action) {
     case caBackup:
-      return "Sichern";
+      return TfrmCardConfig::tr("Sichern");
     case caCompare:
-      return "Vergleichen";
+      return TfrmCardConfig::tr("Vergleichen");
     case caRestore:
-      return "Wiederherstellen";
+      return TfrmCardConfig::tr("Wiederherstellen");
   }
   return "OK";
 }
@@ -41,16 +41,16 @@ TWidget* Named(TWidget* widget, const char* name, const QString& accessible) {
 
 }  // namespace
 
-const char* CardConfigCaption(TCardConfigAction action) {
+QString CardConfigCaption(TCardConfigAction action) {
   switch (action) {
     case caBackup:
-      return "Konfiguration sichern";
+      return TfrmCardConfig::tr("Konfiguration sichern");
     case caCompare:
-      return "Konfiguration vergleichen";
+      return TfrmCardConfig::tr("Konfiguration vergleichen");
     case caRestore:
-      return "Konfiguration wiederherstellen";
+      return TfrmCardConfig::tr("Konfiguration wiederherstellen");
   }
-  return "Konfiguration";
+  return TfrmCardConfig::tr("Konfiguration");
 }
 
 TfrmCardConfig::TfrmCardConfig(const TCardConfigRequest& request, QWidget* parent)
@@ -59,17 +59,18 @@ TfrmCardConfig::TfrmCardConfig(const TCardConfigRequest& request, QWidget* paren
   setWindowTitle(CardConfigCaption(request.Action));
   auto* outer = new QVBoxLayout(this);
 
-  auto* scope = Named(new QGroupBox(" Karten ", this), "grpKarten", "Karten");
+  auto* scope = Named(new QGroupBox(tr(" Karten "), this), "grpKarten", tr("Karten"));
   auto* scopeLayout = new QVBoxLayout(scope);
-  const QString card = request.CardLabel.empty() ? QString("Ausgewählte Karte (keine gewählt)")
-                                                 : "Ausgewählte Karte: " + Q(request.CardLabel);
-  rbKarte = Named(new QRadioButton(card, scope), "rbKarte", "Ausgewählte Karte");
-  const QString ifc = request.IfcLabel.empty()
-                          ? QString("Alle Karten des Interfaces (keines gewählt)")
-                          : "Alle Karten von " + Q(request.IfcLabel);
-  rbInterface = Named(new QRadioButton(ifc, scope), "rbInterface", "Alle Karten des Interfaces");
-  rbModell = Named(new QRadioButton("Alle Karten des Modells", scope), "rbModell",
-                   "Alle Karten des Modells");
+  const QString card = request.CardLabel.empty()
+                           ? tr("Ausgewählte Karte (keine gewählt)")
+                           : tr("Ausgewählte Karte: %1").arg(Q(request.CardLabel));
+  rbKarte = Named(new QRadioButton(card, scope), "rbKarte", tr("Ausgewählte Karte"));
+  const QString ifc = request.IfcLabel.empty() ? tr("Alle Karten des Interfaces (keines gewählt)")
+                                               : tr("Alle Karten von %1").arg(Q(request.IfcLabel));
+  rbInterface =
+      Named(new QRadioButton(ifc, scope), "rbInterface", tr("Alle Karten des Interfaces"));
+  rbModell = Named(new QRadioButton(tr("Alle Karten des Modells"), scope), "rbModell",
+                   tr("Alle Karten des Modells"));
   rbKarte->setEnabled(!request.CardLabel.empty());
   rbInterface->setEnabled(!request.IfcLabel.empty());
   (request.CardLabel.empty() ? (request.IfcLabel.empty() ? rbModell : rbInterface) : rbKarte)
@@ -78,12 +79,13 @@ TfrmCardConfig::TfrmCardConfig(const TCardConfigRequest& request, QWidget* paren
     scopeLayout->addWidget(rb);
   outer->addWidget(scope);
 
-  auto* fileBox = Named(new QGroupBox(" Sicherungsdatei ", this), "grpDatei", "Sicherungsdatei");
+  auto* fileBox =
+      Named(new QGroupBox(tr(" Sicherungsdatei "), this), "grpDatei", tr("Sicherungsdatei"));
   auto* fileLayout = new QHBoxLayout(fileBox);
-  edDatei = Named(new QLineEdit(Q(request.File), fileBox), "edDatei", "Sicherungsdatei");
+  edDatei = Named(new QLineEdit(Q(request.File), fileBox), "edDatei", tr("Sicherungsdatei"));
   edDatei->setMinimumWidth(360);
-  btnDatei = Named(new QPushButton("…", fileBox), "btnDatei", "Sicherungsdatei wählen");
-  btnDatei->setToolTip("Sicherungsdatei wählen");
+  btnDatei = Named(new QPushButton("…", fileBox), "btnDatei", tr("Sicherungsdatei wählen"));
+  btnDatei->setToolTip(tr("Sicherungsdatei wählen"));
   btnDatei->setFixedWidth(btnDatei->fontMetrics().horizontalAdvance("…") + 24);
   fileLayout->addWidget(edDatei, 1);
   fileLayout->addWidget(btnDatei);
@@ -92,13 +94,13 @@ TfrmCardConfig::TfrmCardConfig(const TCardConfigRequest& request, QWidget* paren
   connect(edDatei, &QLineEdit::editingFinished, this, [this] { FillSections(); });
 
   auto* against =
-      Named(new QGroupBox(" Vergleichen mit ", this), "grpVergleich", "Vergleichen mit");
+      Named(new QGroupBox(tr(" Vergleichen mit "), this), "grpVergleich", tr("Vergleichen mit"));
   auto* againstLayout = new QVBoxLayout(against);
-  rbMitDatei = Named(new QRadioButton("der Sicherungsdatei", against), "rbMitDatei",
-                     "Mit der Sicherungsdatei vergleichen");
-  rbMitProgramm =
-      Named(new QRadioButton("dem Stand im Programm (wie die Kartenfenster ihn zeigen)", against),
-            "rbMitProgramm", "Mit dem Stand im Programm vergleichen");
+  rbMitDatei = Named(new QRadioButton(tr("der Sicherungsdatei"), against), "rbMitDatei",
+                     tr("Mit der Sicherungsdatei vergleichen"));
+  rbMitProgramm = Named(
+      new QRadioButton(tr("dem Stand im Programm (wie die Kartenfenster ihn zeigen)"), against),
+      "rbMitProgramm", tr("Mit dem Stand im Programm vergleichen"));
   rbMitDatei->setChecked(true);
   againstLayout->addWidget(rbMitDatei);
   againstLayout->addWidget(rbMitProgramm);
@@ -106,8 +108,9 @@ TfrmCardConfig::TfrmCardConfig(const TCardConfigRequest& request, QWidget* paren
   outer->addWidget(against);
 
   auto* sectionRow = new QHBoxLayout();
-  lblAbschnitt = Named(new QLabel("Abschnitt für die Karte:", this), "lblAbschnitt", "Abschnitt");
-  cboAbschnitt = Named(new QComboBox(this), "cboAbschnitt", "Abschnitt für die Karte");
+  lblAbschnitt =
+      Named(new QLabel(tr("Abschnitt für die Karte:"), this), "lblAbschnitt", tr("Abschnitt"));
+  cboAbschnitt = Named(new QComboBox(this), "cboAbschnitt", tr("Abschnitt für die Karte"));
   cboAbschnitt->setMinimumWidth(300);
   lblAbschnitt->setBuddy(cboAbschnitt);
   sectionRow->addWidget(lblAbschnitt);
@@ -116,11 +119,11 @@ TfrmCardConfig::TfrmCardConfig(const TCardConfigRequest& request, QWidget* paren
   lblAbschnitt->setVisible(request.Action != caBackup);
   cboAbschnitt->setVisible(request.Action != caBackup);
 
-  Buttons = Named(new QDialogButtonBox(this), "Buttons", "Schaltflächen");
+  Buttons = Named(new QDialogButtonBox(this), "Buttons", tr("Schaltflächen"));
   QPushButton* ok = Buttons->addButton(OkCaption(request.Action), QDialogButtonBox::AcceptRole);
   ok->setObjectName("btnOK");
   ok->setDefault(true);
-  QPushButton* cancel = Buttons->addButton("Abbrechen", QDialogButtonBox::RejectRole);
+  QPushButton* cancel = Buttons->addButton(tr("Abbrechen"), QDialogButtonBox::RejectRole);
   cancel->setObjectName("btnAbbrechen");
   outer->addWidget(Buttons);
   connect(Buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
@@ -143,7 +146,7 @@ void TfrmCardConfig::FillSections() {
     if (ModulClassName(card.ClassName) != FRequest.CardClass) continue;
     QString text = Q(card.Section) + "   " + Q(card.ClassName);
     if (!card.Bezeichnung.empty()) text += "   " + Q(card.Bezeichnung);
-    if (!card.ReadAt.empty()) text += "   (gelesen " + Q(card.ReadAt) + ")";
+    if (!card.ReadAt.empty()) text += "   " + tr("(gelesen %1)").arg(Q(card.ReadAt));
     if (UpperCase(card.Section) == own)
       cboAbschnitt->insertItem(0, text, Q(card.Section));
     else
@@ -162,7 +165,7 @@ void TfrmCardConfig::UpdateControls() {
 }
 
 void TfrmCardConfig::btnDateiClick() {
-  const QString filter = "Karten-Sicherung (*.ini);;Alle Dateien (*)";
+  const QString filter = tr("Karten-Sicherung (*.ini);;Alle Dateien (*)");
   const QString file =
       FRequest.Action == caBackup
           ? QFileDialog::getSaveFileName(this, windowTitle(), edDatei->text(), filter, nullptr,

@@ -36,7 +36,7 @@ struct TCardConfigChoice {
 };
 
 // Caption of the dialog and of the result window: "Konfiguration sichern" and so on.
-const char* CardConfigCaption(TCardConfigAction action);
+QString CardConfigCaption(TCardConfigAction action);
 
 class TfrmCardConfig : public QDialog {
   Q_OBJECT

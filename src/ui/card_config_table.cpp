@@ -29,7 +29,7 @@ QColor StatusColor(const TCardResult& result) {
 
 TfrmConfigTable::TfrmConfigTable(QWidget* parent) : QWidget(parent, Qt::Window) {
   setObjectName("frmConfigTable");
-  setAccessibleName("Konfiguration der Karten");
+  setAccessibleName(tr("Konfiguration der Karten"));
   resize(640, 420);
   auto* outer = new QVBoxLayout(this);
   lblQuelle = new QLabel(this);
@@ -39,7 +39,7 @@ TfrmConfigTable::TfrmConfigTable(QWidget* parent) : QWidget(parent, Qt::Window) 
 
   VSTKonfig = new QTreeWidget(this);
   VSTKonfig->setObjectName("VSTKonfig");
-  VSTKonfig->setAccessibleName("Karten und Einstellungen");
+  VSTKonfig->setAccessibleName(tr("Karten und Einstellungen"));
   VSTKonfig->setColumnCount(4);
   VSTKonfig->setRootIsDecorated(false);
   VSTKonfig->setAlternatingRowColors(true);
@@ -50,8 +50,8 @@ TfrmConfigTable::TfrmConfigTable(QWidget* parent) : QWidget(parent, Qt::Window) 
   auto* bottom = new QHBoxLayout();
   lblSumme = new QLabel(this);
   lblSumme->setObjectName("lblSumme");
-  lblSumme->setAccessibleName("Zusammenfassung");
-  btnSchliessen = new QPushButton("Schließen", this);
+  lblSumme->setAccessibleName(tr("Zusammenfassung"));
+  btnSchliessen = new QPushButton(tr("Schließen"), this);
   btnSchliessen->setObjectName("btnSchliessen");
   bottom->addWidget(lblSumme, 1);
   bottom->addWidget(btnSchliessen);
@@ -65,16 +65,17 @@ void TfrmConfigTable::ShowResults(TCardConfigAction action, const std::string& s
   setWindowTitle(CardConfigCaption(action));
   const bool withImage = source.empty();
   // The file's name says enough; where it lies is one hover away.
-  lblQuelle->setText(withImage ? QString("Verglichen mit dem Stand im Programm")
-                               : "Sicherungsdatei: " + QFileInfo(Q(source)).fileName());
+  lblQuelle->setText(withImage ? tr("Verglichen mit dem Stand im Programm")
+                               : tr("Sicherungsdatei: %1").arg(QFileInfo(Q(source)).fileName()));
   lblQuelle->setToolTip(withImage ? QString() : QDir::toNativeSeparators(Q(source)));
   VSTKonfig->clear();
-  VSTKonfig->setHeaderLabels(
-      {"Karte", "Einstellung", withImage ? "im Programm" : "in der Datei", "auf der Karte"});
+  VSTKonfig->setHeaderLabels({tr("Karte"), tr("Einstellung"),
+                              withImage ? tr("im Programm") : tr("in der Datei"),
+                              tr("auf der Karte")});
   for (const TCardResult& result : results) {
     // The card's row says what became of it; its differences follow, one row each.
-    auto* row = new QTreeWidgetItem(VSTKonfig, {Q(result.Label), Q(result.Text)});
-    row->setToolTip(1, Q(result.Text));
+    auto* row = new QTreeWidgetItem(VSTKonfig, {Q(result.Label), Q(result.ShownText)});
+    row->setToolTip(1, Q(result.ShownText));
     QFont bold = row->font(0);
     bold.setBold(true);
     row->setFont(0, bold);

@@ -2,6 +2,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QHBoxLayout>
@@ -45,9 +46,10 @@ QString Ms(int64_t us) {
 QString Ago(int64_t ms, int64_t nowMs) {
   if (ms == 0) return "-";
   const int64_t seconds = std::max<int64_t>(0, (nowMs - ms) / 1000);
-  if (seconds < 120) return QString("vor %1 s").arg(seconds);
-  if (seconds < 7200) return QString("vor %1 min").arg(seconds / 60);
-  return QString("vor %1 h").arg(seconds / 3600);
+  if (seconds < 120) return QCoreApplication::translate("TfrmBusMonitor", "vor %1 s").arg(seconds);
+  if (seconds < 7200)
+    return QCoreApplication::translate("TfrmBusMonitor", "vor %1 min").arg(seconds / 60);
+  return QCoreApplication::translate("TfrmBusMonitor", "vor %1 h").arg(seconds / 3600);
 }
 
 template <class TWidget>
@@ -80,8 +82,8 @@ enum TStatColumn {
 TfrmBusMonitor::TfrmBusMonitor(TBusTraffic& traffic, TModulsList& list, QWidget* owner)
     : QWidget(owner, Qt::Window), FTraffic(traffic), FList(list) {
   setObjectName("frmBusMonitor");
-  setWindowTitle("Busmonitor");
-  setAccessibleName("Busmonitor");
+  setWindowTitle(tr("Busmonitor"));
+  setAccessibleName(tr("Busmonitor"));
   FModel = new TBusMonitorModel(traffic.Ring(), this);
   BuildControls();
   FTimer = new QTimer(this);
@@ -109,56 +111,58 @@ void TfrmBusMonitor::BuildControls() {
     filters->addWidget(label);
     filters->addWidget(control);
   };
-  cboIFC = Named(new QComboBox(this), "cboIFC", "Interface-Filter");
-  cboModul = Named(new QComboBox(this), "cboModul", "Modul-Filter");
+  cboIFC = Named(new QComboBox(this), "cboIFC", tr("Interface-Filter"));
+  cboModul = Named(new QComboBox(this), "cboModul", tr("Modul-Filter"));
   cboModul->setMinimumWidth(190);
   cboModul->setSizeAdjustPolicy(QComboBox::AdjustToContents);
-  chbPollsAus = Named(new QCheckBox("&Polls ausblenden", this), "chbPollsAus", "Polls ausblenden");
-  chbNurFehler = Named(new QCheckBox("nur &Fehler", this), "chbNurFehler", "nur Fehler");
-  edSuche = Named(new QLineEdit(this), "edSuche", "Suchtext");
-  edSuche->setPlaceholderText("Adresse, Klasse, Befehl, Antwort");
+  chbPollsAus =
+      Named(new QCheckBox(tr("&Polls ausblenden"), this), "chbPollsAus", tr("Polls ausblenden"));
+  chbNurFehler = Named(new QCheckBox(tr("nur &Fehler"), this), "chbNurFehler", tr("nur Fehler"));
+  edSuche = Named(new QLineEdit(this), "edSuche", tr("Suchtext"));
+  edSuche->setPlaceholderText(tr("Adresse, Klasse, Befehl, Antwort"));
   edSuche->setClearButtonEnabled(true);
-  labelled("&Interface:", cboIFC);
+  labelled(tr("&Interface:"), cboIFC);
   filters->addSpacing(6);
-  labelled("&Modul:", cboModul);
+  labelled(tr("&Modul:"), cboModul);
   filters->addSpacing(6);
   filters->addWidget(chbPollsAus);
   filters->addWidget(chbNurFehler);
   filters->addSpacing(6);
-  labelled("Such&text:", edSuche);
+  labelled(tr("Such&text:"), edSuche);
   filters->setStretchFactor(edSuche, 1);
   outer->addLayout(filters);
 
   // Commands.
   auto* commands = new QHBoxLayout();
-  btnPause = Named(new QPushButton("&Anhalten", this), "btnPause", "Anzeige anhalten");
+  btnPause = Named(new QPushButton(tr("&Anhalten"), this), "btnPause", tr("Anzeige anhalten"));
   btnPause->setCheckable(true);
-  btnPause->setToolTip("Hält die Anzeige an; die Aufzeichnung läuft weiter.");
-  btnLeeren = Named(new QPushButton("&Leeren", this), "btnLeeren", "Aufzeichnung leeren");
-  btnLeeren->setToolTip("Verwirft die aufgezeichneten Austausche.");
-  btnSpeichern =
-      Named(new QPushButton("Als &CSV speichern...", this), "btnSpeichern", "Als CSV speichern");
+  btnPause->setToolTip(tr("Hält die Anzeige an; die Aufzeichnung läuft weiter."));
+  btnLeeren = Named(new QPushButton(tr("&Leeren"), this), "btnLeeren", tr("Aufzeichnung leeren"));
+  btnLeeren->setToolTip(tr("Verwirft die aufgezeichneten Austausche."));
+  btnSpeichern = Named(new QPushButton(tr("Als &CSV speichern..."), this), "btnSpeichern",
+                       tr("Als CSV speichern"));
   btnSpeichern->setToolTip(
-      "Speichert die angezeigten Zeilen als CSV-Datei: eine Kopfzeile, Felder durch Semikolon "
-      "getrennt,\nAntwortzeiten in ganzen Mikrosekunden (answer_us).");
-  btnStatistikReset = Named(new QPushButton("Statistik &zurücksetzen", this), "btnStatistikReset",
-                            "Statistik zurücksetzen");
+      tr("Speichert die angezeigten Zeilen als CSV-Datei: eine Kopfzeile, Felder durch Semikolon "
+         "getrennt,\nAntwortzeiten in ganzen Mikrosekunden (answer_us)."));
+  btnStatistikReset = Named(new QPushButton(tr("Statistik &zurücksetzen"), this),
+                            "btnStatistikReset", tr("Statistik zurücksetzen"));
   for (QPushButton* button : {btnPause, btnLeeren, btnSpeichern, btnStatistikReset})
     commands->addWidget(button);
   commands->addStretch(1);
   outer->addLayout(commands);
 
-  lblInterfaces = Named(new QLabel(this), "lblInterfaces", "Interfaces");
+  lblInterfaces = Named(new QLabel(this), "lblInterfaces", tr("Interfaces"));
   lblInterfaces->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
   outer->addWidget(lblInterfaces);
 
-  splMonitor = Named(new QSplitter(Qt::Vertical, this), "splMonitor", "Statistik und Verkehr");
+  splMonitor = Named(new QSplitter(Qt::Vertical, this), "splMonitor", tr("Statistik und Verkehr"));
   splMonitor->setChildrenCollapsible(false);
   tblStatistik =
-      Named(new QTableWidget(0, scCount, splMonitor), "tblStatistik", "Statistik je Modul");
-  tblStatistik->setHorizontalHeaderLabels({"IFC", "Adr.", "Klasse", "Bezeichnung", "Austausche",
-                                           "Antworten", "TimeOuts", "unlesbar", "fremd", "min ms",
-                                           "Ø ms", "p95 ms", "max ms", "letzte Antwort"});
+      Named(new QTableWidget(0, scCount, splMonitor), "tblStatistik", tr("Statistik je Modul"));
+  tblStatistik->setHorizontalHeaderLabels({tr("IFC"), tr("Adr."), tr("Klasse"), tr("Bezeichnung"),
+                                           tr("Austausche"), tr("Antworten"), tr("TimeOuts"),
+                                           tr("unlesbar"), tr("fremd"), tr("min ms"), tr("Ø ms"),
+                                           tr("p95 ms"), tr("max ms"), tr("letzte Antwort")});
   tblStatistik->setEditTriggers(QAbstractItemView::NoEditTriggers);
   tblStatistik->setSelectionBehavior(QAbstractItemView::SelectRows);
   tblStatistik->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -168,9 +172,9 @@ void TfrmBusMonitor::BuildControls() {
   const int statWidths[scCount] = {36, 44, 70, 140, 74, 70, 66, 60, 50, 58, 58, 58, 58, 90};
   for (int i = 0; i < scCount; ++i)
     tblStatistik->setColumnWidth(i, statWidths[i]);
-  tblStatistik->setToolTip("Doppelklick: nur den Verkehr dieses Moduls zeigen");
+  tblStatistik->setToolTip(tr("Doppelklick: nur den Verkehr dieses Moduls zeigen"));
 
-  tblVerkehr = Named(new QTableView(splMonitor), "tblVerkehr", "Busverkehr");
+  tblVerkehr = Named(new QTableView(splMonitor), "tblVerkehr", tr("Busverkehr"));
   tblVerkehr->setModel(FModel);
   tblVerkehr->setSelectionBehavior(QAbstractItemView::SelectRows);
   tblVerkehr->verticalHeader()->setVisible(false);
@@ -224,7 +228,7 @@ void TfrmBusMonitor::FillFilterLists() {
   const QSignalBlocker blockIfc(cboIFC);
   const QSignalBlocker blockModul(cboModul);
   cboIFC->clear();
-  cboIFC->addItem("alle", -1);
+  cboIFC->addItem(tr("alle"), -1);
   for (int i = 0; i < FList.IFCCount(); ++i) {
     const int32_t number = FList.IFCByIndex(i)->IfcNumber();
     cboIFC->addItem(QString("IFC(%1)").arg(number), number);
@@ -232,7 +236,7 @@ void TfrmBusMonitor::FillFilterLists() {
   cboIFC->setCurrentIndex(std::max(0, cboIFC->findData(ifcWanted.isValid() ? ifcWanted : -1)));
   const int32_t ifcShown = cboIFC->currentData().toInt();
   cboModul->clear();
-  cboModul->addItem("alle", -1);
+  cboModul->addItem(tr("alle"), -1);
   for (int i = 0; i < FList.IFCCount(); ++i) {
     const TRS485IFC* ifc = FList.IFCByIndex(i);
     if (ifcShown >= 0 && ifc->IfcNumber() != ifcShown) continue;
@@ -324,23 +328,23 @@ void TfrmBusMonitor::RefreshStatistics() {
 
   QStringList lines;
   for (const auto& [ifc, c] : statistics.Interfaces())
-    lines << QString("IFC(%1): %2 Austausche/s, Buslast %3 % bei %4 Baud, %5 Fehler")
+    lines << tr("IFC(%1): %2 Austausche/s, Buslast %3 % bei %4 Baud, %5 Fehler")
                  .arg(ifc)
                  .arg(Number(c.Rate.ExchangesPerSecond(now), 1))
                  .arg(Number(c.Rate.LineShare(now) * 100.0, 1))
                  .arg(c.Baud)
                  .arg(c.Faults());
-  lines << "Statistik seit " + Q(LocalTimeText(statistics.SinceMs(), false)).left(8);
+  lines << tr("Statistik seit %1").arg(Q(LocalTimeText(statistics.SinceMs(), false)).left(8));
   lblInterfaces->setText(lines.join("     "));
 }
 
 void TfrmBusMonitor::UpdateStatus() {
   const TTrafficRing& ring = FTraffic.Ring();
-  QString text = QString("%1 Austausche aufgezeichnet (höchstens %2), %3 angezeigt")
+  QString text = tr("%1 Austausche aufgezeichnet (höchstens %2), %3 angezeigt")
                      .arg(ring.Size())
                      .arg(ring.Capacity())
                      .arg(FModel->rowCount());
-  if (FPaused) text += QString(" - angehalten, %1 neue").arg(FModel->Waiting());
+  if (FPaused) text += tr(" - angehalten, %1 neue").arg(FModel->Waiting());
   if (!FNote.isEmpty()) text += "     " + FNote;
   if (lblStatus->text() != text) lblStatus->setText(text);
 }
@@ -351,7 +355,7 @@ void TfrmBusMonitor::SetPaused(bool paused) {
     const QSignalBlocker block(btnPause);
     btnPause->setChecked(paused);
   }
-  btnPause->setText(paused ? "&Weiter" : "&Anhalten");
+  btnPause->setText(paused ? tr("&Weiter") : tr("&Anhalten"));
   if (!paused) Refresh();
   UpdateStatus();
 }
@@ -376,19 +380,19 @@ bool TfrmBusMonitor::SaveCsv(const std::string& fileName) {
     WriteFileAtomically(fileName, text);
   } catch (const std::exception& e) {
     ReportMessage(std::string("TfrmBusMonitor.SaveCsv: ") + e.what(), 1);
-    FNote = "Speichern fehlgeschlagen: " + Q(fileName);
+    FNote = tr("Speichern fehlgeschlagen: %1").arg(Q(fileName));
     UpdateStatus();
     return false;
   }
-  FNote = QString("%1 Zeilen gespeichert: ").arg(FModel->rowCount()) + Q(fileName);
+  FNote = tr("%1 Zeilen gespeichert: %2").arg(FModel->rowCount()).arg(Q(fileName));
   UpdateStatus();
   return true;
 }
 
 void TfrmBusMonitor::SaveCsvClick() {
-  const QString name =
-      QFileDialog::getSaveFileName(this, "Busverkehr als CSV speichern (Semikolon-getrennt)",
-                                   FDialogDir, "CSV, Semikolon-getrennt (*.csv);;Alle Files (*.*)");
+  const QString name = QFileDialog::getSaveFileName(
+      this, tr("Busverkehr als CSV speichern (Semikolon-getrennt)"), FDialogDir,
+      tr("CSV, Semikolon-getrennt (*.csv);;Alle Files (*.*)"));
   if (name.isEmpty()) return;
   FDialogDir = QFileInfo(name).absolutePath();
   SaveCsv(name.toStdString());

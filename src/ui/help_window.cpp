@@ -54,29 +54,31 @@ std::string HelpPageFromReadme(const std::string& readme, const std::vector<std:
 
 const std::vector<std::string>& TfrmHilfe::GuideSections() {
   static const std::vector<std::string> sections = {
-      "Serial-port permission", "Trying it without hardware", "The windows", "kavorctl"};
+      "Language: German or English", "Serial-port permission", "Trying it without hardware",
+      "The windows", "kavorctl"};
   return sections;
 }
 
 TfrmHilfe::TfrmHilfe(QWidget* parent) : QDialog(parent) {
   setObjectName("frmHilfe");
-  setWindowTitle("KavorConfig - Hilfe");
-  setAccessibleName("Hilfe");
+  setWindowTitle(tr("KavorConfig - Hilfe"));
+  setAccessibleName(tr("Hilfe"));
   setModal(false);
   resize(900, 700);
 
   brwHilfe = new QTextBrowser(this);
   brwHilfe->setObjectName("brwHilfe");
-  brwHilfe->setAccessibleName("Anleitung");
+  brwHilfe->setAccessibleName(tr("Anleitung"));
   brwHilfe->setOpenExternalLinks(true);
   brwHilfe->setSearchPaths({kHelpRoot});
   const std::string readme = ReadResource(QString(kHelpRoot) + "/README.md");
-  if (readme.empty()) ReportMessage("TfrmHilfe: die Anleitung ist nicht eingebaut", 1);
+  if (readme.empty())
+    ReportMessage("TfrmHilfe: " + tr("die Anleitung ist nicht eingebaut").toStdString(), 1);
   brwHilfe->setMarkdown(QString::fromStdString(HelpPageFromReadme(readme, GuideSections())));
 
-  btnSchliessen = new QPushButton("Schließen", this);
+  btnSchliessen = new QPushButton(tr("Schließen"), this);
   btnSchliessen->setObjectName("btnSchliessen");
-  btnSchliessen->setAccessibleName("Schließen");
+  btnSchliessen->setAccessibleName(tr("Schließen"));
   connect(btnSchliessen, &QPushButton::clicked, this, &QDialog::close);
 
   auto* buttons = new QHBoxLayout();

@@ -15,6 +15,7 @@
 #include <QTimer>
 #include <QTreeWidget>
 #include <algorithm>
+#include <cstdlib>
 
 #include "bus/bus_interface.h"
 #include "model/moduls_list.h"
@@ -131,7 +132,7 @@ bool TfrmVelmoraConfig::FormCloseQuery() {
   QApplication::setOverrideCursor(Qt::WaitCursor);
   Lock();
   VSTModuls->setUpdatesEnabled(false);
-  SetStatus(1, "Herunterfahren ................");
+  SetStatus(1, S(tr("Herunterfahren ................")));
   // A search or address change waiting for answers must not touch the model once it is gone.
   TWorkflowGuard::CancelAll();
   try {
@@ -243,14 +244,33 @@ void TfrmVelmoraConfig::mnuHilfe1Click() {
 
 void TfrmVelmoraConfig::Ueber1Click() {
   // The caption line stays as the window has always shown it; the lines after it name this build.
-  std::string qt = std::string("Erstellt mit Qt ") + BuildQtVersion();
-  if (RuntimeQtVersion() != BuildQtVersion()) qt += ", läuft mit Qt " + RuntimeQtVersion();
-  ShowNotice(
-      "KavorConfig - Konfiguration und Test des Velmora RS485-Modulbusses\r\n"
-      "Quorvane, 2014-2018\r\n"
-      "https://quorvane.example  https://velmora.example\r\n"
-      "\r\n" +
-      std::string(kCaption) + "\r\n\r\nVersion " + ProgramVersion() + "\r\n" + qt);
+  QString qt = tr("Erstellt mit Qt %1").arg(BuildQtVersion());
+  if (RuntimeQtVersion() != BuildQtVersion())
+    qt += tr(", läuft mit Qt %1").arg(Q(RuntimeQtVersion()));
+  ShowNotice(S(tr("KavorConfig - Konfiguration und Test des Velmora RS485-Modulbusses")) +
+             "\r\n"
+             "Quorvane, 2014-2018\r\n"
+             "https://quorvane.example  https://velmora.example\r\n"
+             "\r\n" +
+             std::string(kCaption) + "\r\n\r\n" + S(tr("Version %1").arg(ProgramVersion())) +
+             "\r\n" + S(qt));
+}
+
+void TfrmVelmoraConfig::mnuSpracheClick(TLanguage language) {
+  StoreLanguage(language);
+  if (language == CurrentLanguage()) return;
+  // The window is built once; its texts follow at the next start. The notice speaks both
+  // languages, since the user may read only the one just chosen.
+  std::string text =
+      "Die Sprache wird beim nächsten Start umgestellt.\r\n"
+      "The language changes at the next start.";
+  const char* environment = std::getenv("KAVORCONFIG_LANG");
+  if (environment && ParseLanguage(environment) && ParseLanguage(environment) != language)
+    text += std::string("\r\n\r\nKAVORCONFIG_LANG=") + environment +
+            " bestimmt die Sprache, solange es gesetzt ist.\r\n"
+            "KAVORCONFIG_LANG=" +
+            environment + " decides the language while it is set.";
+  ShowNotice(text);
 }
 
 // ---- module windows ----------------------------------------------------------------------------
@@ -300,7 +320,7 @@ void TfrmVelmoraConfig::LoadModell(const std::string& fileName) {
   if (!FileExists(fileName)) return;
   if (TWorkflowGuard::AnyBusy()) {
     const std::string text =
-        "Modell laden nicht möglich: eine Modulsuche oder Adressänderung läuft noch. ";
+        S(tr("Modell laden nicht möglich: eine Modulsuche oder Adressänderung läuft noch. "));
     SetStatus(1, text);
     ReportMessage(text, 1);
     return;
@@ -348,10 +368,12 @@ bool TfrmVelmoraConfig::SaveModell(const std::string& fileName) {
   const std::string file = ModelSaveFileName(fileName);
   bool saved = false;
   if (file.empty()) {
-    ReportMessage("TfrmVelmoraConfig.SaveModell: kein Dateiname angegeben, nichts gespeichert", 1);
+    ReportMessage(
+        "TfrmVelmoraConfig.SaveModell: " + S(tr("kein Dateiname angegeben, nichts gespeichert")),
+        1);
   } else if (ModulsList().SaveWouldEraseUnloaded(file) &&
-             QuestionBox(kPartialSaveQuestion, false) != anJa) {
-    SetStatus(1, "Nicht gespeichert: die Datei wurde nur teilweise geladen.");
+             QuestionBox(S(tr(kPartialSaveQuestion)), false) != anJa) {
+    SetStatus(1, S(tr("Nicht gespeichert: die Datei wurde nur teilweise geladen.")));
   } else {
     ModellDir = ExtractFileDir(file);
     ModellName = FileNameWithoutExt(file);
@@ -367,12 +389,12 @@ bool TfrmVelmoraConfig::SaveModell(const std::string& fileName) {
 }
 
 void TfrmVelmoraConfig::tbtnLoadFromFileClick() {
-  const QString name = QFileDialog::getOpenFileName(this, "Modell öffnen", FDialogDir,
-                                                    "Layoutfiles (*.ini);;Alle Files (*.*)");
+  const QString name = QFileDialog::getOpenFileName(this, tr("Modell öffnen"), FDialogDir,
+                                                    tr("Layoutfiles (*.ini);;Alle Files (*.*)"));
   if (!name.isEmpty()) LoadModell(S(name));
 }
 
 void TfrmVelmoraConfig::tbtnSaveToFileClick() {
-  const QString name = QFileDialog::getSaveFileName(this, "Modell speichern", FDialogDir);
+  const QString name = QFileDialog::getSaveFileName(this, tr("Modell speichern"), FDialogDir);
   if (!name.isEmpty()) SaveModell(S(name));
 }

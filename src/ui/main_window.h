@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "model/model_project.h"
+#include "support/language.h"
 #include "support/message_sink.h"
 #include "ui/main_icons.h"
 
@@ -101,10 +102,13 @@ class TfrmVelmoraConfig : public QMainWindow {
   enum TAnswer { anJa, anNein, anAbbrechen };
   // The question box: the question, and whether "Abbrechen" is offered beside "Ja" and "Nein".
   std::function<TAnswer(const std::string& question, bool withCancel)> QuestionBox;
-  static constexpr const char* kSaveChangesQuestion = "Änderungen am Modell speichern?";
+  // In German; the box shows them in the user's language.
+  static constexpr const char* kSaveChangesQuestion =
+      QT_TRANSLATE_NOOP("TfrmVelmoraConfig", "Änderungen am Modell speichern?");
   static constexpr const char* kPartialSaveQuestion =
-      "Die Datei wurde nur teilweise geladen. Beim Speichern gehen die nicht geladenen Teile "
-      "verloren. Trotzdem speichern?";
+      QT_TRANSLATE_NOOP("TfrmVelmoraConfig",
+                        "Die Datei wurde nur teilweise geladen. Beim Speichern gehen die nicht "
+                        "geladenen Teile verloren. Trotzdem speichern?");
   // The caption and description as the fields show them.
   TModelHeader ShownHeader() const;
   // Whether the model has changes its file does not hold; the title shows them with a "*".
@@ -153,6 +157,10 @@ class TfrmVelmoraConfig : public QMainWindow {
   QAction* mnuKonfigVergleichen;
   QAction* mnuKonfigWiederherstellen;
   QAction* Ueber1;
+  // "Sprache – Language": each language named in itself, so that it is found in either.
+  QMenu* mnuSprache;
+  QAction* mnuDeutsch;
+  QAction* mnuEnglish;
   QAction* tbtnExit;
   QAction* tbtnLoadFromFile;
   QAction* tbtnSaveToFile;
@@ -208,6 +216,8 @@ class TfrmVelmoraConfig : public QMainWindow {
   void mnuHilfe1Click();
   void mnuBusmonitor1Click();
   void Ueber1Click();
+  // Keeps the choice for the next start and says so, in both languages.
+  void mnuSpracheClick(TLanguage language);
   void VSTModulsDblClick();
   void VSTModulsChange();
   void chbConnectClick();

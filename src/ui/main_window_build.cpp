@@ -1,6 +1,7 @@
 #include "ui/main_window.h"
 
 #include <QAction>
+#include <QActionGroup>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
@@ -91,34 +92,35 @@ void TfrmVelmoraConfig::BuildMenus() {
   auto quickSearch = [this] { tbtnSchnellsucheClick(); };
   auto remove = [this] { tbtnModulDELClick(); };
 
-  mnuOeffnen1 = action("mnuOeffnen1", "Öffnen", [this] { tbtnLoadFromFileClick(); });
-  mnuSpeichern1 = action("mnuSpeichern1", "Speichern", [this] { tbtnSaveToFileClick(); });
-  mnuBeenden1 = action("mnuBeenden1", "Beenden", close);
-  mnuModulEigenschaften1 = action("mnuModulEigenschaften1", "Modul Eigenschaften", properties);
-  ModuleSuchen1 = action("ModuleSuchen1", "Module suchen", search);
-  mnuSchnellsuche1 = action("mnuSchnellsuche1", "Schnellsuche", quickSearch);
-  mnuModulEntfernen1 = action("mnuModulEntfernen1", "Modul Entfernen", remove);
-  mnuModulAdd = action("mnuModulAdd", "(Modul hinzufügen)", [this] { mnuModulAddClick(); });
-  mnuBusmonitor1 = action("mnuBusmonitor1", "Busmonitor…", [this] { mnuBusmonitor1Click(); });
+  mnuOeffnen1 = action("mnuOeffnen1", tr("Öffnen"), [this] { tbtnLoadFromFileClick(); });
+  mnuSpeichern1 = action("mnuSpeichern1", tr("Speichern"), [this] { tbtnSaveToFileClick(); });
+  mnuBeenden1 = action("mnuBeenden1", tr("Beenden"), close);
+  mnuModulEigenschaften1 = action("mnuModulEigenschaften1", tr("Modul Eigenschaften"), properties);
+  ModuleSuchen1 = action("ModuleSuchen1", tr("Module suchen"), search);
+  mnuSchnellsuche1 = action("mnuSchnellsuche1", tr("Schnellsuche"), quickSearch);
+  mnuModulEntfernen1 = action("mnuModulEntfernen1", tr("Modul Entfernen"), remove);
+  mnuModulAdd = action("mnuModulAdd", tr("(Modul hinzufügen)"), [this] { mnuModulAddClick(); });
+  mnuBusmonitor1 = action("mnuBusmonitor1", tr("Busmonitor…"), [this] { mnuBusmonitor1Click(); });
   mnuBusmonitor1->setShortcut(QKeySequence("Ctrl+B"));
-  mnuHilfe1 = action("mnuHilfe1", "Hilfe", [this] { mnuHilfe1Click(); });
+  mnuHilfe1 = action("mnuHilfe1", tr("Hilfe"), [this] { mnuHilfe1Click(); });
   mnuHilfe1->setShortcut(QKeySequence::HelpContents);
-  Ueber1 = action("Ueber1", "Über...", [this] { Ueber1Click(); });
+  Ueber1 = action("Ueber1", tr("Über..."), [this] { Ueber1Click(); });
   CardConfig = new TCardConfigController(this);
-  mnuKonfigSichern =
-      action("mnuKonfigSichern", "Konfiguration sichern…", [this] { CardConfig->Start(caBackup); });
-  mnuKonfigVergleichen = action("mnuKonfigVergleichen", "Konfiguration vergleichen…",
+  mnuKonfigSichern = action("mnuKonfigSichern", tr("Konfiguration sichern…"),
+                            [this] { CardConfig->Start(caBackup); });
+  mnuKonfigVergleichen = action("mnuKonfigVergleichen", tr("Konfiguration vergleichen…"),
                                 [this] { CardConfig->Start(caCompare); });
-  mnuKonfigWiederherstellen = action("mnuKonfigWiederherstellen", "Konfiguration wiederherstellen…",
-                                     [this] { CardConfig->Start(caRestore); });
+  mnuKonfigWiederherstellen =
+      action("mnuKonfigWiederherstellen", tr("Konfiguration wiederherstellen…"),
+             [this] { CardConfig->Start(caRestore); });
 
-  QMenu* datei = menuBar()->addMenu("Datei");
+  QMenu* datei = menuBar()->addMenu(tr("Datei"));
   datei->setObjectName("mnuDatei1");
   datei->addAction(mnuOeffnen1);
   datei->addAction(mnuSpeichern1);
   datei->addSeparator();
   datei->addAction(mnuBeenden1);
-  QMenu* module = menuBar()->addMenu("Module");
+  QMenu* module = menuBar()->addMenu(tr("Module"));
   module->setObjectName("mnuModule1");
   module->addAction(mnuModulEigenschaften1);
   module->addAction(ModuleSuchen1);
@@ -131,29 +133,42 @@ void TfrmVelmoraConfig::BuildMenus() {
   module->addAction(mnuKonfigSichern);
   module->addAction(mnuKonfigVergleichen);
   module->addAction(mnuKonfigWiederherstellen);
-  QMenu* info = menuBar()->addMenu("Info");
+  QMenu* info = menuBar()->addMenu(tr("Info"));
   info->setObjectName("mnuInfo1");
   info->addAction(mnuHilfe1);
   info->addAction(Ueber1);
+  info->addSeparator();
+  // Named the same in both languages: whoever cannot read the present one still finds it.
+  mnuSprache = info->addMenu("Sprache – Language");
+  mnuSprache->setObjectName("mnuSprache");
+  auto* languages = new QActionGroup(this);
+  mnuDeutsch = action("mnuDeutsch", "Deutsch", [this] { mnuSpracheClick(lnGerman); });
+  mnuEnglish = action("mnuEnglish", "English", [this] { mnuSpracheClick(lnEnglish); });
+  for (QAction* a : {mnuDeutsch, mnuEnglish}) {
+    a->setCheckable(true);
+    languages->addAction(a);
+    mnuSprache->addAction(a);
+  }
+  (CurrentLanguage() == lnEnglish ? mnuEnglish : mnuDeutsch)->setChecked(true);
 
-  auto tool = [&](const char* name, const char* hint, TToolImage image, auto handler) {
+  auto tool = [&](const char* name, const QString& hint, TToolImage image, auto handler) {
     QAction* a = action(name, hint, handler);
     a->setIcon(ToolImage(image));
     a->setToolTip(hint);
     return a;
   };
-  tbtnExit = tool("tbtnExit", "Exit", tiExit, close);
+  tbtnExit = tool("tbtnExit", tr("Exit"), tiExit, close);
   tbtnLoadFromFile =
-      tool("tbtnLoadFromFile", "Modell Öffnen", tiOpen, [this] { tbtnLoadFromFileClick(); });
+      tool("tbtnLoadFromFile", tr("Modell Öffnen"), tiOpen, [this] { tbtnLoadFromFileClick(); });
   tbtnSaveToFile =
-      tool("tbtnSaveToFile", "Modell Speichern", tiSave, [this] { tbtnSaveToFileClick(); });
-  tbtnIFCNeu = tool("tbtnIFCNeu", "Neues Interface", tiNewIFC, [this] { tbtnIFCNeuClick(); });
-  tbtnSuchen = tool("tbtnSuchen", "Module zum Interrface ermitteln", tiSearch, search);
-  tbtnSchnellsuche = tool("tbtnSchnellsuche", "Schnellsuche", tiQuickSearch, quickSearch);
-  tbtnModulDEL = tool("tbtnModulDEL", "Interrface/Modul entfernen", tiRemove, remove);
+      tool("tbtnSaveToFile", tr("Modell Speichern"), tiSave, [this] { tbtnSaveToFileClick(); });
+  tbtnIFCNeu = tool("tbtnIFCNeu", tr("Neues Interface"), tiNewIFC, [this] { tbtnIFCNeuClick(); });
+  tbtnSuchen = tool("tbtnSuchen", tr("Module zum Interrface ermitteln"), tiSearch, search);
+  tbtnSchnellsuche = tool("tbtnSchnellsuche", tr("Schnellsuche"), tiQuickSearch, quickSearch);
+  tbtnModulDEL = tool("tbtnModulDEL", tr("Interrface/Modul entfernen"), tiRemove, remove);
   tbtnBusmonitor =
-      tool("tbtnBusmonitor", "Busmonitor", tiMonitor, [this] { mnuBusmonitor1Click(); });
-  btnTest = action("btnTest", "(Test, Add div. Module)", [this] { btnTestClick(); });
+      tool("tbtnBusmonitor", tr("Busmonitor"), tiMonitor, [this] { mnuBusmonitor1Click(); });
+  btnTest = action("btnTest", tr("(Test, Add div. Module)"), [this] { btnTestClick(); });
 
   ToolBar1 = addToolBar("ToolBar1");
   ToolBar1->setObjectName("ToolBar1");
@@ -167,11 +182,11 @@ void TfrmVelmoraConfig::BuildMenus() {
   ToolBar1->addSeparator();
   ToolBar1->addAction(btnTest);
 
-  popModulEigenschaften = action("popModulEigenschaften", "Modul Eigenschaften", properties);
-  popModuleSuchen = action("popModuleSuchen", "Module suchen", search);
-  popModulEntfernen = action("popModulEntfernen", "Modul Entfernen", remove);
+  popModulEigenschaften = action("popModulEigenschaften", tr("Modul Eigenschaften"), properties);
+  popModuleSuchen = action("popModuleSuchen", tr("Module suchen"), search);
+  popModulEntfernen = action("popModulEntfernen", tr("Modul Entfernen"), remove);
   popModulAdrAend =
-      action("popModulAdrAend", "Modul Adresse ändern", [this] { popModulAdrAendClick(); });
+      action("popModulAdrAend", tr("Modul Adresse ändern"), [this] { popModulAdrAendClick(); });
   PopupMenu1 = new QMenu(this);
   PopupMenu1->setObjectName("PopupMenu1");
   for (QAction* a : {popModulEigenschaften, popModuleSuchen, popModulEntfernen, popModulAdrAend})
@@ -185,13 +200,13 @@ void TfrmVelmoraConfig::BuildControls() {
   outer->setSpacing(3);
 
   auto* modelLine = new QHBoxLayout();
-  modelLine->addWidget(new QLabel("Modell: ", central));
+  modelLine->addWidget(new QLabel(tr("Modell: "), central));
   edCaption = new QLineEdit("Modell1", central);
   edCaption->setObjectName("edCaption");
   edCaption->setFixedWidth(140);
   modelLine->addWidget(edCaption);
   modelLine->addSpacing(8);
-  modelLine->addWidget(new QLabel("Beschr.: ", central));
+  modelLine->addWidget(new QLabel(tr("Beschr.: "), central));
   edDescr = new QLineEdit("Meine Modellbahn ", central);
   edDescr->setObjectName("edDescr");
   modelLine->addWidget(edDescr, 1);
@@ -210,14 +225,15 @@ void TfrmVelmoraConfig::BuildControls() {
   VSTModuls = new QTreeWidget(treeArea);
   VSTModuls->setObjectName("VSTModuls");
   VSTModuls->setColumnCount(kTreeColumns);
-  VSTModuls->setHeaderLabels({"IFC/Modul", "Status", "Adr.", "Firmware", "Bezeichnung", "Hinweis",
-                              "Antw. ms", "Fehler", "zuletzt"});
+  VSTModuls->setHeaderLabels({tr("IFC/Modul"), tr("Status"), tr("Adr."), tr("Firmware"),
+                              tr("Bezeichnung"), tr("Hinweis"), tr("Antw. ms"), tr("Fehler"),
+                              tr("zuletzt")});
   const int widths[kTreeColumns] = {140, 48, 32, 80, 180, 300, 76, 44, 64};
   for (int i = 0; i < kTreeColumns; ++i)
     VSTModuls->setColumnWidth(i, widths[i]);
-  VSTModuls->headerItem()->setToolTip(tcAntwMs, "Antwortzeit in ms: Mittelwert/95-%-Wert");
-  VSTModuls->headerItem()->setToolTip(tcFehler, "TimeOuts, unlesbare und fremde Antworten");
-  VSTModuls->headerItem()->setToolTip(tcZuletzt, "Zeit seit der letzten Antwort");
+  VSTModuls->headerItem()->setToolTip(tcAntwMs, tr("Antwortzeit in ms: Mittelwert/95-%-Wert"));
+  VSTModuls->headerItem()->setToolTip(tcFehler, tr("TimeOuts, unlesbare und fremde Antworten"));
+  VSTModuls->headerItem()->setToolTip(tcZuletzt, tr("Zeit seit der letzten Antwort"));
   VSTModuls->header()->setSectionsMovable(true);
   VSTModuls->header()->setSectionResizeMode(QHeaderView::Interactive);
   VSTModuls->header()->setStretchLastSection(true);
@@ -242,14 +258,14 @@ void TfrmVelmoraConfig::BuildControls() {
   connect(VSTModuls, &QWidget::customContextMenuRequested, this,
           [this](const QPoint& at) { PopupMenu1->popup(VSTModuls->viewport()->mapToGlobal(at)); });
 
-  grpInterface = new QGroupBox(" Interface ", treeArea);
+  grpInterface = new QGroupBox(tr(" Interface "), treeArea);
   grpInterface->setObjectName("grpInterface");
   auto* ifcRow = new QHBoxLayout(grpInterface);
   ifcRow->setContentsMargins(6, 2, 6, 4);
   lblIFC = new QLabel("IFC()  ", grpInterface);
   lblIFC->setObjectName("lblIFC");
   lblIFC->setMinimumWidth(48);
-  chbConnect = new QCheckBox("Connect", grpInterface);
+  chbConnect = new QCheckBox(tr("Connect"), grpInterface);
   chbConnect->setObjectName("chbConnect");
   cboPort = new QComboBox(grpInterface);
   cboPort->setObjectName("cboPort");
@@ -269,21 +285,21 @@ void TfrmVelmoraConfig::BuildControls() {
   cboPollPrior->setObjectName("cboPollPrior");
   cboPollPrior->addItems({"1", "2", "5", "10", "20", "50", "100"});
   cboPollPrior->setCurrentIndex(3);
-  chbIFCEnabled = new QCheckBox("verfügbar", grpInterface);
+  chbIFCEnabled = new QCheckBox(tr("verfügbar"), grpInterface);
   chbIFCEnabled->setObjectName("chbIFCEnabled");
   chbIFCEnabled->setVisible(false);
   ifcRow->addWidget(lblIFC);
   ifcRow->addWidget(chbConnect);
   ifcRow->addSpacing(8);
-  auto labelled = [&](const char* caption, QWidget* box) {
+  auto labelled = [&](const QString& caption, QWidget* box) {
     ifcRow->addSpacing(6);
     ifcRow->addWidget(new QLabel(caption, grpInterface));
     ifcRow->addWidget(box);
   };
-  labelled("COM", cboPort);
-  labelled("Baud", cboBaud);
-  labelled("Time Out", cboTimeOut);
-  labelled("Poll. Priority", cboPollPrior);
+  labelled(tr("COM"), cboPort);
+  labelled(tr("Baud"), cboBaud);
+  labelled(tr("Time Out"), cboTimeOut);
+  labelled(tr("Poll. Priority"), cboPollPrior);
   ifcRow->addWidget(chbIFCEnabled);
   ifcRow->addStretch(1);
   treeLayout->addWidget(grpInterface);
@@ -300,11 +316,11 @@ void TfrmVelmoraConfig::BuildControls() {
     if (UpdateLock == 0) UpdateIFCControls();
   });
 
-  grpTest = new QGroupBox(" Test ", treeArea);
+  grpTest = new QGroupBox(tr(" Test "), treeArea);
   grpTest->setObjectName("grpTest");
   auto* testRow = new QHBoxLayout(grpTest);
   testRow->setContentsMargins(6, 2, 6, 4);
-  btnSenden = new QPushButton("Send", grpTest);
+  btnSenden = new QPushButton(tr("Send"), grpTest);
   btnSenden->setObjectName("btnSenden");
   edLoopCount = new QSpinBox(grpTest);
   edLoopCount->setObjectName("edLoopCount");
@@ -315,7 +331,7 @@ void TfrmVelmoraConfig::BuildControls() {
   testRow->addWidget(btnSenden);
   testRow->addSpacing(6);
   testRow->addWidget(edLoopCount);
-  testRow->addWidget(new QLabel("mal", grpTest));
+  testRow->addWidget(new QLabel(tr("mal"), grpTest));
   testRow->addSpacing(6);
   testRow->addWidget(edSenden, 1);
   treeLayout->addWidget(grpTest);
@@ -372,15 +388,15 @@ void TfrmVelmoraConfig::BuildControls() {
   }
   prbSuche = new QProgressBar(statusBar());
   prbSuche->setObjectName("prbSuche");
-  prbSuche->setAccessibleName("Fortschritt der Modulsuche");
+  prbSuche->setAccessibleName(tr("Fortschritt der Modulsuche"));
   prbSuche->setFixedWidth(160);
   prbSuche->setMaximumHeight(16);
   prbSuche->setTextVisible(true);
   btnSucheAbbrechen = new QToolButton(statusBar());
   btnSucheAbbrechen->setObjectName("btnSucheAbbrechen");
-  btnSucheAbbrechen->setText("Abbrechen");
-  btnSucheAbbrechen->setAccessibleName("Modulsuche abbrechen");
-  btnSucheAbbrechen->setToolTip("Modulsuche abbrechen");
+  btnSucheAbbrechen->setText(tr("Abbrechen"));
+  btnSucheAbbrechen->setAccessibleName(tr("Modulsuche abbrechen"));
+  btnSucheAbbrechen->setToolTip(tr("Modulsuche abbrechen"));
   statusBar()->addPermanentWidget(prbSuche);
   statusBar()->addPermanentWidget(btnSucheAbbrechen);
   prbSuche->hide();

@@ -119,9 +119,9 @@ void TfrmVelmoraConfig::RefreshHealthRows() {
     }
     SetNodeIcon(node);
     const int state = HealthStateImage(ItemOf(node));
-    const QString tip = state == 4   ? "Modul antwortet nicht mehr"
-                        : state == 3 ? "Fehler in der letzten Minute (TimeOut, unlesbare oder "
-                                       "fremde Antwort)"
+    const QString tip = state == 4   ? tr("Modul antwortet nicht mehr")
+                        : state == 3 ? tr("Fehler in der letzten Minute (TimeOut, unlesbare oder "
+                                          "fremde Antwort)")
                                      : QString();
     if (node->toolTip(0) != tip) node->setToolTip(0, tip);
   }

@@ -45,8 +45,8 @@ void TfrmVelmoraConfig::ShowIFCData(TRS485IFC* ifc) {
       // The status bar's second panel shows what was received last; while the device is gone
       // nothing is, and it says what the interface waits for.
       if (ifc->BusMaster().WaitingForDevice())
-        SetStatus(1, name + kWaitingForDevice);
-      else if (StatusPanel[1]->text().contains(kWaitingForDevice))
+        SetStatus(1, name + S(tr(kWaitingForDevice)));
+      else if (StatusPanel[1]->text().contains(tr(kWaitingForDevice)))
         SetStatus(1, "");
       int index = cboBaud->findText(QString::number(ifc->Baud()));
       cboBaud->setCurrentIndex(index >= 0 ? index : cboBaud->findText("9600"));
@@ -232,7 +232,7 @@ void TfrmVelmoraConfig::FillPortList() {
   cboPort->view()->setMinimumWidth(cboPort->view()->sizeHintForColumn(0) +
                                    2 * cboPort->view()->frameWidth() + 24);
   Unlock();
-  if (real.empty()) ShowNotice("kein Serielles Port vorhanden!");
+  if (real.empty()) ShowNotice(S(tr("kein Serielles Port vorhanden!")));
   Lock();
   cboPort->insertItem(0, kNoPort);
   cboPort->setCurrentIndex(0);

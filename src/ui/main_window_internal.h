@@ -1,6 +1,7 @@
 #pragma once
 // Small helpers shared by the main window's source files; not for use outside ui/.
 
+#include <QCoreApplication>
 #include <QString>
 #include <QTreeWidgetItem>
 #include <Qt>
@@ -14,7 +15,8 @@ namespace main_window_detail {
 
 inline constexpr const char* kNoPort = "-KEIN-";
 // An interface whose device vanished while connected, until it is back.
-inline constexpr const char* kWaitingForDevice = "getrennt, warte auf Gerät";
+inline constexpr const char* kWaitingForDevice =
+    QT_TRANSLATE_NOOP("TfrmVelmoraConfig", "getrennt, warte auf Gerät");
 inline constexpr int kPortDescriptionRole = Qt::UserRole + 7;
 // Which node and state image a tree row's icon shows.
 inline constexpr int kIconKeyRole = Qt::UserRole + 2;

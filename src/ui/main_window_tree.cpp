@@ -39,7 +39,7 @@ QString TfrmVelmoraConfig::VSTModulsGetText(const QTreeWidgetItem* node, int col
       case 0:
         return Q("IFC(" + std::to_string(item->IFC->IfcNumber()) + ") ");
       case 1:
-        return item->IFC->BusMaster().WaitingForDevice() ? Q(kWaitingForDevice) : QString();
+        return item->IFC->BusMaster().WaitingForDevice() ? tr(kWaitingForDevice) : QString();
       case 4:
         return Q(item->IFC->Bezeichnung);
       case 5:

@@ -21,13 +21,13 @@ TfrmVelmoraConfig::TAnswer AskWithMessageBox(QWidget* parent, const std::string&
   QMessageBox box(QMessageBox::Question, "KavorConfig", Q(question), QMessageBox::NoButton, parent);
   box.setObjectName("QuestionBox");
   box.setAccessibleName("KavorConfig: " + Q(question));
-  QPushButton* yes = box.addButton("Ja", QMessageBox::YesRole);
+  QPushButton* yes = box.addButton(TfrmVelmoraConfig::tr("Ja"), QMessageBox::YesRole);
   yes->setObjectName("btnJa");
-  QPushButton* no = box.addButton("Nein", QMessageBox::NoRole);
+  QPushButton* no = box.addButton(TfrmVelmoraConfig::tr("Nein"), QMessageBox::NoRole);
   no->setObjectName("btnNein");
   QPushButton* cancel = nullptr;
   if (withCancel) {
-    cancel = box.addButton("Abbrechen", QMessageBox::RejectRole);
+    cancel = box.addButton(TfrmVelmoraConfig::tr("Abbrechen"), QMessageBox::RejectRole);
     cancel->setObjectName("btnAbbrechen");
     box.setEscapeButton(cancel);
   } else {
@@ -74,7 +74,7 @@ void TfrmVelmoraConfig::MarkModelUnmodified() {
 
 bool TfrmVelmoraConfig::ConfirmDropModel() {
   if (!ModelModified()) return true;
-  switch (QuestionBox(kSaveChangesQuestion, true)) {
+  switch (QuestionBox(S(tr(kSaveChangesQuestion)), true)) {
     case anJa:
       // A save that failed or that the user called off keeps the model, window and all.
       return SaveModell(IncludeTrailingBackslash(ModellDir) + ModellName + ".INI");

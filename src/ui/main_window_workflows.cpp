@@ -18,6 +18,7 @@
 #include "support/conversions.h"
 #include "support/diagnostics.h"
 #include "support/message_sink.h"
+#include "support/texts.h"
 #include "ui/main_window_internal.h"
 #include "ui/modules/modul_form.h"
 
@@ -40,9 +41,9 @@ void TfrmVelmoraConfig::SearchModules(bool quick) {
   QApplication::setOverrideCursor(Qt::WaitCursor);
   Memo2->clear();
   Memo1->appendPlainText("");
-  Memo1->appendPlainText("Suche Module.......");
+  Memo1->appendPlainText(tr("Suche Module......."));
   SetStatus(0, "");
-  SetStatus(1, "Suche Module.......");
+  SetStatus(1, S(tr("Suche Module.......")));
   SearchAnswers.clear();
 
   std::shared_ptr<TModulSearch> search = TModulSearch::Create(ModulsList(), *ifc);
@@ -95,9 +96,9 @@ void TfrmVelmoraConfig::SearchModules(bool quick) {
   } else if (result == TModulSearch::srGaveUp) {
     Memo1->appendPlainText("");
   } else if (result == TModulSearch::srCancelled && FSearchCancelled) {
-    ReportMessage("Modulsuche IFC(" + std::to_string(ifc->IfcNumber()) +
-                      ") abgebrochen, keine Module übernommen. ",
-                  1);
+    ReportMessage(
+        S(tr("Modulsuche IFC(%1) abgebrochen, keine Module übernommen. ").arg(ifc->IfcNumber())),
+        1);
     SetStatus(0, "");
     SetStatus(1, "");
     Memo1->appendPlainText("");
@@ -154,7 +155,8 @@ void TfrmVelmoraConfig::ChangeModulAdresse() {
   TRS485IFC* ifc = item->IFC;
   TBaseModul* modul = item->Modul;
   if (!ifc || !ifc->Active() || !modul || !modul->Aktiv) {
-    ShowNotice("Zum Ändern der Moduladresse muß das Interface und das Modul aktiviert sein.");
+    ShowNotice(
+        S(tr("Zum Ändern der Moduladresse muß das Interface und das Modul aktiviert sein.")));
     return;
   }
   if (RefuseWhileBusy(ifc)) return;
@@ -163,7 +165,8 @@ void TfrmVelmoraConfig::ChangeModulAdresse() {
   try {
     const std::string old = modul->AdresseText();
     const std::optional<std::string> answer =
-        InputBox("Moduladresse ändern", "Moduladresse = " + old + " neue ModulAdresse:", old);
+        InputBox(S(tr("Moduladresse ändern")),
+                 S(tr("Moduladresse = %1 neue ModulAdresse:").arg(Q(old))), old);
     // A cancelled box ends the change like an empty answer: nothing goes on the bus.
     const std::optional<uint8_t> address =
         answer ? ParseNewModulAddress(*answer) : std::optional<uint8_t>();
@@ -176,7 +179,7 @@ void TfrmVelmoraConfig::ChangeModulAdresse() {
       change->OnExchange = [self](const std::string& text) {
         if (self) self->SetStatus(1, OneLine(text));
       };
-      change->OnLogLine = [self](const std::string& text) {
+      change->OnLogLine = [self](const TText& text) {
         if (self) self->Memo1->appendPlainText(Q(text));
       };
       if (change->Run(*address) == TAddressChange::acBusy) RefuseWhileBusy(ifc);
@@ -191,8 +194,9 @@ void TfrmVelmoraConfig::ChangeModulAdresse() {
 void TfrmVelmoraConfig::mnuModulAddClick() {
   TRS485IFC* ifc = SelectedIFC();
   if (!ifc) return;
-  const std::optional<std::string> answer = InputBox(
-      "Neues Modul", "ClassName,Adresse (THDX01,TMXB01,TMXB02,TIFCPorts,TDummy)", "TMXB02,$36");
+  const std::optional<std::string> answer =
+      InputBox(S(tr("Neues Modul")),
+               S(tr("ClassName,Adresse (THDX01,TMXB01,TMXB02,TIFCPorts,TDummy)")), "TMXB02,$36");
   // A cancelled box adds nothing, as an empty answer does.
   if (!answer || answer->empty()) return;
   const std::string className = UpperCase(Trim(GetField(*answer, 0, ",", "")));

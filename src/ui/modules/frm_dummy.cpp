@@ -12,7 +12,7 @@
 // the opposite of what the module does.
 TfrmDummy::TfrmDummy() {
   setObjectName("frmDummy");
-  setWindowTitle("Dummy Slave");
+  setWindowTitle(tr("Dummy Slave"));
   SetOuterSize(234, 195);
 
   PageControl1 = CreatePages(TabSheet1, TabSheet2);

@@ -97,12 +97,12 @@ void TfrmHDX01::BuildActionPage() {
   chbPolling->setParent(Panel1);
   chbPolling->setGeometry(176, 6, 80, 19);
 
-  chbGouped = new QCheckBox(QStringLiteral("Gruppe"), Panel1);
+  chbGouped = new QCheckBox(tr("Gruppe"), Panel1);
   chbGouped->setObjectName(QStringLiteral("chbGouped"));
-  chbGouped->setToolTip(QStringLiteral("Alle Regler gemeinsam als Gruppe"));
+  chbGouped->setToolTip(tr("Alle Regler gemeinsam als Gruppe"));
   chbGouped->setGeometry(176, 28, 80, 19);
 
-  auto* lblSensoren = new QLabel(QStringLiteral("Sensoren (1..8): "), Panel1);
+  auto* lblSensoren = new QLabel(tr("Sensoren (1..8): "), Panel1);
   lblSensoren->setObjectName(QStringLiteral("lblSensoren"));
   lblSensoren->setGeometry(8, 30, 120, 17);
 
@@ -173,7 +173,7 @@ QFrame* TfrmHDX01::BuildThrottlePanel(int nr, const char* panelName, const char*
   lamp->SetLEDFarbeAus(clLime);
   lamp->SetLEDStyle(TLumi::stRoundRect);
   lamp->SetLEDDirection(TLumi::ledVertical);
-  lamp->setToolTip(QStringLiteral("GBM (Gleis Besetzt Melder)"));
+  lamp->setToolTip(tr("GBM (Gleis Besetzt Melder)"));
 
   speedi = new TSpeedi(panel);
   speedi->setObjectName(QStringLiteral("Speedi%1").arg(nr));
@@ -191,13 +191,13 @@ QFrame* TfrmHDX01::BuildThrottlePanel(int nr, const char* panelName, const char*
 }
 
 void TfrmHDX01::BuildSettingsPage() {
-  GroupBox1 = new QGroupBox(QStringLiteral(" Zuordnung LS-FR "), TabSheet2);
+  GroupBox1 = new QGroupBox(tr(" Zuordnung LS-FR "), TabSheet2);
   GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
 
   QFont bold = font();
   bold.setBold(true);
-  const QStringList throttles{QStringLiteral("1. Fahrregler"), QStringLiteral("2. Fahrregler"),
-                              QStringLiteral("3. Fahrregler"), QStringLiteral("4. Fahrregler")};
+  const QStringList throttles{tr("1. Fahrregler"), tr("2. Fahrregler"), tr("3. Fahrregler"),
+                              tr("4. Fahrregler")};
   for (int i = 0; i < kLightBarriers; ++i) {
     const int nr = i + 1;
     auto* label = new QLabel(QStringLiteral("LS%1 ").arg(nr), GroupBox1);
@@ -229,8 +229,8 @@ void TfrmHDX01::BuildSettingsPage() {
   }
   GroupBox1->setGeometry(4, 4, std::max(263, 2 * columnWidth + 20), 136);
 
-  auto addButton = [this](const char* name, const char* caption, int column, int row) {
-    auto* button = new QPushButton(QString::fromLatin1(caption), TabSheet2);
+  auto addButton = [this](const char* name, const QString& caption, int column, int row) {
+    auto* button = new QPushButton(caption, TabSheet2);
     button->setObjectName(QString::fromLatin1(name));
     const int width = 110;
     const int gap = 10;
@@ -238,10 +238,10 @@ void TfrmHDX01::BuildSettingsPage() {
     button->setGeometry(left, 150 + row * 32, width, 25);
     return button;
   };
-  btnLSZ_LoadFile = addButton("btnLSZ_LoadFile", "Load File", 0, 0);
-  btnLSZ_SaveFile = addButton("btnLSZ_SaveFile", "Save File", 1, 0);
-  btnLSZ_LoadEEPROM = addButton("btnLSZ_LoadEEPROM", "Load EEPROM", 0, 1);
-  btnLSZ_SaveEEPROM = addButton("btnLSZ_SaveEEPROM", "SaveEEPROM", 1, 1);
+  btnLSZ_LoadFile = addButton("btnLSZ_LoadFile", tr("Load File"), 0, 0);
+  btnLSZ_SaveFile = addButton("btnLSZ_SaveFile", tr("Save File"), 1, 0);
+  btnLSZ_LoadEEPROM = addButton("btnLSZ_LoadEEPROM", tr("Load EEPROM"), 0, 1);
+  btnLSZ_SaveEEPROM = addButton("btnLSZ_SaveEEPROM", tr("SaveEEPROM"), 1, 1);
   connect(btnLSZ_LoadFile, &QPushButton::clicked, this, [this] { btnLSZ_LoadFileClick(); });
   connect(btnLSZ_SaveFile, &QPushButton::clicked, this, [this] { btnLSZ_SaveFileClick(); });
   connect(btnLSZ_LoadEEPROM, &QPushButton::clicked, this, [this] { btnLSZ_LoadEEPROMClick(); });
@@ -452,7 +452,10 @@ void TfrmHDX01::btnLSZ_SaveFileClick() {
     // Other sections of the file survive the rewrite, so a file that cannot be read is not
     // overwritten.
     if (!ini.LoadFromFile(fileName, &error))
-      throw std::runtime_error("Datei " + fileName + " kann nicht gelesen werden: " + error);
+      throw std::runtime_error(
+          tr("Datei %1 kann nicht gelesen werden: %2")
+              .arg(QString::fromStdString(fileName), QString::fromStdString(error))
+              .toStdString());
     for (int n = 1; n <= kLightBarriers; ++n)
       ini.WriteInteger(kZuordSection, LSKey(n),
                        cboZLSList[static_cast<std::size_t>(n - 1)]->currentIndex() + 1);
@@ -468,13 +471,15 @@ void TfrmHDX01::btnLSZ_LoadFileClick() {
   if (!FHDX) return;
   const std::string fileName = AssignmentFileName();
   if (!FileExists(fileName)) {
-    ShowNotice("Can not Open File: " + fileName);
+    ShowNotice(tr("Can not Open File: %1").arg(QString::fromStdString(fileName)).toStdString());
     return;
   }
   TIniFile ini;
   std::string error;
   if (!ini.LoadFromFile(fileName, &error)) {
-    ShowNotice("Can not Open File: " + fileName + ": " + error);
+    ShowNotice(tr("Can not Open File: %1: %2")
+                   .arg(QString::fromStdString(fileName), QString::fromStdString(error))
+                   .toStdString());
     return;
   }
   for (int n = 1; n <= kLightBarriers; ++n) {

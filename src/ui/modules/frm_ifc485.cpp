@@ -21,7 +21,7 @@ TfrmIFC485::TfrmIFC485() {
 
   PlaceAddressLine(TabSheet1);
 
-  Label2 = new QLabel("Direkt", TabSheet1);
+  Label2 = new QLabel(tr("Direkt"), TabSheet1);
   Label2->setObjectName("Label2");
   Label2->move(8, 84);
   Label2->adjustSize();

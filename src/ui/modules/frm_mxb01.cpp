@@ -27,7 +27,7 @@ QFrame* MakePanel(QWidget* parent, const char* name, int height) {
   return panel;
 }
 
-QLabel* MakeLabel(QWidget* parent, const char* name, const char* text, int left, int top) {
+QLabel* MakeLabel(QWidget* parent, const char* name, const QString& text, int left, int top) {
   auto* label = new QLabel(text, parent);
   label->setObjectName(name);
   label->move(left, top);
@@ -56,19 +56,19 @@ TfrmMXB01::TfrmMXB01() {
   chbPolling->adjustSize();
 
   Panel2 = MakePanel(this, "Panel2", 89);
-  Label2 = MakeLabel(Panel2, "Label2", "Direkt", 8, 8);
+  Label2 = MakeLabel(Panel2, "Label2", tr("Direkt"), 8, 8);
   LumiKette1 = MakeLampRow(Panel2, "LumiKette1", clLime, 16, 28, 196, BtnKette1, "BtnKette1");
 
   Panel3 = MakePanel(this, "Panel3", 85);
-  Label3 = MakeLabel(Panel3, "Label3", "Impuls", 8, 8);
+  Label3 = MakeLabel(Panel3, "Label3", tr("Impuls"), 8, 8);
   LumiKette2 = MakeLampRow(Panel3, "LumiKette2", clYellow, 16, 28, 196, BtnKette2, "BtnKette2");
 
   Panel4 = MakePanel(this, "Panel4", 49);
-  Label4 = MakeLabel(Panel4, "Label4", "Impulsdauer (msec) ", 8, 4);
+  Label4 = MakeLabel(Panel4, "Label4", tr("Impulsdauer (msec) "), 8, 4);
   edTVTrigger = new QLineEdit("0", Panel4);
   edTVTrigger->setObjectName("edTVTrigger");
   edTVTrigger->setGeometry(8, 21, 65, 21);
-  btnTVTrigger = new QPushButton("Update", Panel4);
+  btnTVTrigger = new QPushButton(tr("Update"), Panel4);
   btnTVTrigger->setObjectName("btnTVTrigger");
   btnTVTrigger->setGeometry(80, 20, 75, 23);
 
@@ -146,8 +146,9 @@ void TfrmMXB01::btnTVTriggerClick() {
     value = wide < 0 ? -1 : wide > kMaxTVTrigger ? kMaxTVTrigger + 1 : static_cast<int64_t>(wide);
   }
   if (value < 0 || value > kMaxTVTrigger) {
-    ShowNotice("Impulsdauer " + trimmed.toStdString() + " ist nicht erlaubt: erlaubt sind 0 bis " +
-               std::to_string(kMaxTVTrigger) + " msec.");
+    ShowNotice(tr("Impulsdauer %1 ist nicht erlaubt: erlaubt sind 0 bis %2 msec.")
+                   .arg(trimmed, QString::number(kMaxTVTrigger))
+                   .toStdString());
     return;
   }
   if (value == current)

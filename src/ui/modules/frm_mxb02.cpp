@@ -101,7 +101,7 @@ void MakeSpinner(QWidget* parent, const char* editName, const char* upDownName, 
   upDown->SetAssociate(edit);
 }
 
-QPushButton* MakeButton(QWidget* parent, const char* name, const char* text, int left, int top,
+QPushButton* MakeButton(QWidget* parent, const char* name, const QString& text, int left, int top,
                         int width) {
   auto* button = new QPushButton(text, parent);
   button->setObjectName(name);
@@ -128,7 +128,7 @@ TfrmMXB02::TfrmMXB02() {
   Label1->adjustSize();
   edAdresse->setParent(TabSheet1);
   edAdresse->setGeometry(Label1->x() + Label1->width() + 4, 8, 41, 21);
-  chbAktiv->setText("Aktiv ");
+  chbAktiv->setText(tr("Aktiv "));
   for (QCheckBox* box : {chbAktiv, chbPolling}) {
     box->setParent(TabSheet1);
     box->setLayoutDirection(Qt::RightToLeft);  // caption left of the box
@@ -142,12 +142,12 @@ TfrmMXB02::TfrmMXB02() {
   chbAktiv->setFixedWidth(boxesRight);
   chbPolling->setFixedWidth(boxesRight);
 
-  Label2 = new QLabel("Direkt", TabSheet1);
+  Label2 = new QLabel(tr("Direkt"), TabSheet1);
   Label2->setObjectName("Label2");
   Label2->move(8, 88);
   Label2->adjustSize();
   LumiKette1 = MakeLampRow(TabSheet1, "LumiKette1", clLime, 16, 104, 196, BtnKette1, "BtnKette1");
-  Label3 = new QLabel("Impuls", TabSheet1);
+  Label3 = new QLabel(tr("Impuls"), TabSheet1);
   Label3->setObjectName("Label3");
   Label3->move(8, 164);
   Label3->adjustSize();
@@ -186,9 +186,9 @@ TfrmMXB02::TfrmMXB02() {
   VST1->setAllColumnsShowFocus(true);
 
   // The middle button takes the room up to the third: its caption is the longest.
-  btnLoadAVRDump = MakeButton(TabSheet2, "btnLoadAVRDump", "Laden AVR", 0, 365, 85);
-  btnSaveDumpToEE = MakeButton(TabSheet2, "btnSaveDumpToEE", "Speichern AVR", 88, 365, 89);
-  btnResetFirmWare = MakeButton(TabSheet2, "btnResetFirmWare", "Restore AVR", 180, 365, 85);
+  btnLoadAVRDump = MakeButton(TabSheet2, "btnLoadAVRDump", tr("Laden AVR"), 0, 365, 85);
+  btnSaveDumpToEE = MakeButton(TabSheet2, "btnSaveDumpToEE", tr("Speichern AVR"), 88, 365, 89);
+  btnResetFirmWare = MakeButton(TabSheet2, "btnResetFirmWare", tr("Restore AVR"), 180, 365, 85);
 
   SetupStatusBar(2);
   auto* layout = new QVBoxLayout(this);

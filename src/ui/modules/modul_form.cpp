@@ -21,14 +21,14 @@ TfrmModulBase::TfrmModulBase() : QWidget(nullptr, Qt::Window) {
   small.setPointSize(8);
   setFont(small);
 
-  Label1 = new QLabel("Adresse: ", this);
+  Label1 = new QLabel(tr("Adresse: "), this);
   Label1->setObjectName("Label1");
   edAdresse = new QLineEdit(this);
   edAdresse->setObjectName("edAdresse");
   edAdresse->setReadOnly(true);
-  chbAktiv = new QCheckBox("Aktiv", this);
+  chbAktiv = new QCheckBox(tr("Aktiv"), this);
   chbAktiv->setObjectName("chbAktiv");
-  chbPolling = new QCheckBox("Polling ", this);
+  chbPolling = new QCheckBox(tr("Polling "), this);
   chbPolling->setObjectName("chbPolling");
   chbPolling->setChecked(true);
   StatusBar1 = new QStatusBar(this);
@@ -131,8 +131,8 @@ QTabWidget* TfrmModulBase::CreatePages(QWidget*& action, QWidget*& settings) {
   action->setObjectName("TabSheet1");
   settings = new QWidget;
   settings->setObjectName("TabSheet2");
-  pages->addTab(action, "Aktion");
-  pages->addTab(settings, "Einstellung");
+  pages->addTab(action, tr("Aktion"));
+  pages->addTab(settings, tr("Einstellung"));
   return pages;
 }
 
