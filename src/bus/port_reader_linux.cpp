@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "bus/port_reader.h"
+#include "support/texts.h"
 
 namespace {
 
@@ -73,14 +74,14 @@ TReadResult TDescriptorReader::Read(int64_t maxWaitUs) {
         result.Bytes.assign(buffer, static_cast<std::size_t>(n));
         return result;
       }
-      if (n == 0) return Lost("Verbindung zum Gerät abgebrochen");
+      if (n == 0) return Lost(TrText("TQtSerialLine", "Verbindung zum Gerät abgebrochen"));
       if (errno != EAGAIN && errno != EINTR) return Lost(std::strerror(errno));
       if (steady_clock::now() < deadline) continue;
       result.Status = TReadStatus::Timeout;
       return result;
     }
     if (fds[1].revents & (POLLHUP | POLLERR | POLLNVAL))
-      return Lost("Verbindung zum Gerät abgebrochen");
+      return Lost(TrText("TQtSerialLine", "Verbindung zum Gerät abgebrochen"));
     if (ready == 0) {
       result.Status = TReadStatus::Timeout;
       return result;
