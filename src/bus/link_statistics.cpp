@@ -155,6 +155,7 @@ void TLinkStatistics::Reset(int64_t nowMs) {
   FModules.clear();
   FInterfaces.clear();
   FSinceMs = nowMs;
+  ++FResets;
 }
 
 const TLinkCounters* TLinkStatistics::Module(int32_t ifc, int address) const {

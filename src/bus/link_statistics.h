@@ -115,6 +115,8 @@ class TLinkStatistics {
   const std::map<int32_t, TInterfaceCounters>& Interfaces() const { return FInterfaces; }
   // Counts every record taken since the program started; never reset.
   uint64_t Taken() const { return FTaken; }
+  // Counts the resets, so that a view can tell that its figures went away without a new record.
+  uint64_t Resets() const { return FResets; }
 
   static TLinkHealth Health(const TLinkCounters* counters, int64_t nowMs, bool polled);
 
@@ -123,4 +125,5 @@ class TLinkStatistics {
   std::map<int32_t, TInterfaceCounters> FInterfaces;
   int64_t FSinceMs = 0;
   uint64_t FTaken = 0;
+  uint64_t FResets = 0;
 };

@@ -271,7 +271,8 @@ class TfrmVelmoraConfig : public QMainWindow {
   std::unique_ptr<TBusTraffic> FTraffic;
   TfrmBusMonitor* FBusMonitor = nullptr;  // a child, made at its first use
   QTimer* FHealthTimer = nullptr;
-  uint64_t FHealthTaken = 0;  // records taken at the last health refresh
+  uint64_t FHealthTaken = 0;   // records taken at the last health refresh
+  uint64_t FHealthResets = 0;  // statistics resets seen at the last health refresh
   TMessageHandler FPreviousHandler;
   TNoticeHandler FPreviousNotice;
   bool FActivated = false;

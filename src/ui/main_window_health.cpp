@@ -89,11 +89,13 @@ void TfrmVelmoraConfig::RefreshHealth() {
   if (!FTraffic || UpdateLock > 0) return;
   // With nothing new and every interface quiet, no figure and no age shown can have changed.
   const uint64_t taken = FTraffic->Statistics().Taken();
+  const uint64_t resets = FTraffic->Statistics().Resets();
   bool anyActive = false;
   for (int i = 0; i < ModulsList().IFCCount() && !anyActive; ++i)
     anyActive = ModulsList().IFCByIndex(i)->Active();
-  if (taken == FHealthTaken && !anyActive) return;
+  if (taken == FHealthTaken && resets == FHealthResets && !anyActive) return;
   FHealthTaken = taken;
+  FHealthResets = resets;
   RefreshHealthRows();
 }
 

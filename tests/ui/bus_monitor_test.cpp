@@ -238,7 +238,10 @@ class BusMonitorTest : public QObject {
     QVERIFY(monitor->lblStatus->text().contains("gespeichert"));
     QVERIFY(!monitor->SaveCsv(Dir->filePath("no/such/folder/x.csv").toStdString()));
 
-    // Statistics reset: the figures start again, in the monitor and in the tree.
+    // Statistics reset: the figures start again, in the monitor and in the tree, also when the
+    // tree had already shown every record and no interface is connected any more.
+    w->RefreshHealth();
+    QVERIFY(!NodeAt(*w, 0x41)->text(7).isEmpty());
     monitor->btnStatistikReset->click();
     QCOMPARE(monitor->tblStatistik->rowCount(), 0);
     QVERIFY(!w->Traffic().Statistics().Module(0, 0x41));
