@@ -18,6 +18,8 @@ namespace {
 const std::string kResyncPrefix = std::string("\xA7", 1) + "\r";
 // Dropped text beyond this many bytes is counted in the log line but not shown.
 constexpr std::size_t kShownDroppedBytes = 120;
+// The last characters of an answer line, waited for as they come.
+constexpr std::size_t kCharsWaitedFor = 2;
 
 std::size_t CountLines(const std::string& text) {
   std::size_t lines = 0;
@@ -210,7 +212,22 @@ TSer485BusMaster::TAnswerEnd TSer485BusMaster::WaitForAnswer(TExchange& exchange
       ConnectionLost(result.Error);
       return TAnswerEnd::Abandon;
     }
+    // Part of a line, just come: the rest cannot be there before its characters had their time
+    // on the wire. An adapter that hands on every character or two would otherwise wake the
+    // thread for each of them. The last two are waited for as they come, so that an answer is
+    // taken as soon as it is complete.
+    if (FComPort.PacesBytes() && result.Status == TReadStatus::Data &&
+        !FComPort.PartialLine().empty())
+      lookFrom = std::min(FClock.NowUs() + RestOfLineUs(FComPort.OpenBaud()), deadline);
   }
+}
+
+int64_t TSer485BusMaster::RestOfLineUs(uint32_t baud) const {
+  // Characters the line still needs: at least up to the shortest answer, and its CR LF.
+  const std::size_t partial = FComPort.PartialLine().size();
+  const std::size_t missing = partial + 2 < ShortestAnswer ? ShortestAnswer - partial : 2;
+  const std::size_t skipped = missing > kCharsWaitedFor ? missing - kCharsWaitedFor : 0;
+  return static_cast<int64_t>(skipped * 10'000'000 / std::max<uint32_t>(baud, 1));
 }
 
 void TSer485BusMaster::DropFurtherLines(const TExchange& exchange) {
@@ -225,44 +242,62 @@ void TSer485BusMaster::DropFurtherLines(const TExchange& exchange) {
   }
 }
 
-bool TSer485BusMaster::HandAnswer(const TExchange& exchange) {
+bool TSer485BusMaster::HandAnswer(TExchange& exchange) {
   if (!exchange.Handler) return false;
-  const std::optional<std::string> error = MainThread().InvokeAndWait([&] {
-    // The bus thread waits meanwhile: what it collected can be read here without a copy.
-    DeliverReceived(FReceivedPieces);
-    FReceivedPieces.clear();
+  {
+    std::lock_guard<std::mutex> lock(FMutex);
+    FHandlerPending = true;
+  }
+  // The bus thread does not stand by while the main thread comes round to the handler: it
+  // sleeps through the pause meanwhile and looks once it is over (ThreadBody). The task takes
+  // along everything it needs, so that the next exchange cannot touch it.
+  MainThread().Post([this, text = std::move(exchange.Text), answer = std::move(exchange.Answer),
+                     handler = std::move(exchange.Handler), serial = exchange.Serial,
+                     recorded = exchange.Recorded, pieces = std::move(FReceivedPieces)] {
+    DeliverReceived(pieces);
     FRunningHandler = true;
-    std::exception_ptr failure;
+    std::optional<std::string> error;
     try {
-      exchange.Handler(exchange.Text, exchange.Answer);
+      handler(text, answer);
+    } catch (const std::exception& e) {
+      error = e.what();
     } catch (...) {
-      failure = std::current_exception();
+      error = TrText("TMainThreadExecutor", "unbekannter Fehler").Shown();
     }
     FRunningHandler = false;
     // The exchange is over also when the handler failed. Done here, a caller waiting for the
     // queue to run empty sees it without being woken once more.
-    RemoveOneShot(exchange);
+    RemoveOneShot(serial);
     // The exchange's record goes along: no hand-over of its own.
-    if (exchange.Recorded) DeliverRecords();
-    if (failure) std::rethrow_exception(failure);
+    if (recorded) DeliverRecords();
+    if (error) ReportMessage(*error, 1);
+    bool awaited;
+    {
+      std::lock_guard<std::mutex> lock(FMutex);
+      FHandlerPending = false;
+      awaited = FAwaitingHandler;
+    }
+    // Only a bus thread that is waiting for the handler needs waking; one that sleeps through
+    // its pause finds it done when it wakes.
+    if (awaited) FWake.notify_all();
   });
-  if (error) ReportMessage(*error, 1);
+  FReceivedPieces.clear();
   return true;
 }
 
-bool TSer485BusMaster::RemoveOneShot(const TExchange& exchange) {
+bool TSer485BusMaster::RemoveOneShot(uint64_t serial) {
   // Also when the handler failed: sending it again would only fail again and hold up every
   // later command.
-  if (exchange.Serial == 0) return false;
+  if (serial == 0) return false;
   std::lock_guard<std::mutex> lock(FMutex);
-  if (FCommandQueue.empty() || FCommandQueue.front().Serial != exchange.Serial) return false;
+  if (FCommandQueue.empty() || FCommandQueue.front().Serial != serial) return false;
   FCommandQueue.pop_front();
   return true;
 }
 
 void TSer485BusMaster::FinishOneShot(const TExchange& exchange) {
   // Someone in the main thread may be waiting for the queue to run empty.
-  if (RemoveOneShot(exchange)) MainThread().Notify();
+  if (RemoveOneShot(exchange.Serial)) MainThread().Notify();
 }
 
 TSer485BusMaster::TWaitEnd TSer485BusMaster::WaitWhileActive(int64_t us) {

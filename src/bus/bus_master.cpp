@@ -354,10 +354,20 @@ void TSer485BusMaster::AdvanceIdleCycles(uint64_t cycles) {
   FPollCountdown = static_cast<uint32_t>(period - rest);
 }
 
+void TSer485BusMaster::AwaitHandler(std::unique_lock<std::mutex>& lock) {
+  if (!FHandlerPending) return;
+  FAwaitingHandler = true;
+  FWake.wait(lock, [this] { return !FHandlerPending; });
+  FAwaitingHandler = false;
+}
+
 void TSer485BusMaster::ThreadBody() {
   FResyncCounter = CommandsPerResync;
   std::unique_lock<std::mutex> lock(FMutex);
   for (;;) {
+    // Whatever comes next, the last answer's handler has returned first, as when the thread
+    // waited for it right away.
+    AwaitHandler(lock);
     if (FRequest) {
       FPreSendFromUs = 0;
       std::function<void()> request = std::move(FRequest);
@@ -427,6 +437,8 @@ void TSer485BusMaster::ThreadBody() {
       FPreSendFromUs = pauseEnd;
       wakeAt += static_cast<int64_t>(FPreSendDelay.load()) * 1000;
     }
+    // The answer handler, if any, runs in the main thread meanwhile: the pause runs from its
+    // hand-over, and the next command still goes out only after it has returned.
     FClock.WaitUntil(FWake, lock, wakeAt, [this] { return FTerminate || FRequest; });
   }
   FActive.store(false);

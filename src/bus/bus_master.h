@@ -172,12 +172,19 @@ class TSer485BusMaster {
   bool WriteCommand(TExchange& exchange);
   bool SwitchToReceive(TExchange& exchange);
   TAnswerEnd WaitForAnswer(TExchange& exchange);
+  // How long the thread may sleep before it waits for the rest of the line received in part so
+  // far: the line time of the characters still missing but the last two.
+  int64_t RestOfLineUs(uint32_t baud) const;
   void DropFurtherLines(const TExchange& exchange);
-  // Runs the answer handler in the main thread, with what has to go there anyway: the received
-  // pieces for the observer, the end of a one-shot and the records. True when it ran.
-  bool HandAnswer(const TExchange& exchange);
+  // Hands the answer to its handler in the main thread, with what has to go there anyway: the
+  // received pieces for the observer, the end of a one-shot and the records. True when there
+  // is a handler; the exchange's command, answer and handler then went with it. The next cycle
+  // starts only once the handler has returned.
+  bool HandAnswer(TExchange& exchange);
   void FinishOneShot(const TExchange& exchange);
-  bool RemoveOneShot(const TExchange& exchange);
+  bool RemoveOneShot(uint64_t serial);
+  // Bus thread, FMutex held: waits until the answer handler handed over last has returned.
+  void AwaitHandler(std::unique_lock<std::mutex>& lock);
   // Exchange records (bus_records.cpp): time stamps while recording, the record once the answer
   // is in, and its hand-over to the main thread (along with the answer handler where there is
   // one, which the bus thread waits for anyway).
@@ -237,6 +244,8 @@ class TSer485BusMaster {
   std::string FRequestError;
   bool FTerminate = false;
   bool FThreadEnded = false;
+  bool FHandlerPending = false;   // an answer handler was handed over and has not returned
+  bool FAwaitingHandler = false;  // the bus thread waits for it
   bool FClosePending = false;
 
   // Bus thread only.

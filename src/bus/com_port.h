@@ -87,6 +87,8 @@ class TComPort {
   // Takes the received text that is still buffered (a line without its terminator, and whole
   // pieces not taken yet).
   std::string TakeBuffered() { return FSplitter.TakeAll(); }
+  // The received text after the last whole piece: the start of a line still on its way.
+  const std::string& PartialLine() const { return FSplitter.Pending(); }
   // Any thread: ends a Receive in progress.
   void Interrupt();
   std::string Error() const;

@@ -49,12 +49,12 @@ void TQtSerialLine::Open(const std::string& port, uint32_t baud) {
   SetDTR(false);
   if (!FPort->setRequestToSend(false)) FPort->clearError();
   TunePortLatency(*FPort, port);
-  FReader = MakePortReader(*FPort);
+  FIo = MakePortIo(*FPort);
   FError.clear();
 }
 
 void TQtSerialLine::Close() {
-  FReader.reset();
+  FIo.reset();
   if (!FPort) return;
   if (FPort->isOpen()) FPort->close();
   FPort.reset();
@@ -81,6 +81,7 @@ bool TQtSerialLine::CheckLost() {
 
 bool TQtSerialLine::Write(const std::string& bytes) {
   if (!IsOpen()) return true;
+  if (FIo) return FIo->Write(bytes, FError);
   const qint64 written = FPort->write(bytes.data(), static_cast<qint64>(bytes.size()));
   // Without an event loop in this thread the buffer is handed to the driver here; the call
   // does not wait for the characters to leave.
@@ -108,8 +109,8 @@ TReadResult TQtSerialLine::Read(int64_t maxWaitUs) {
     result.Error = FError.empty() ? "port closed" : FError;
     return result;
   }
-  if (FReader) {
-    result = FReader->Read(maxWaitUs);
+  if (FIo) {
+    result = FIo->Read(maxWaitUs);
     if (result.Status == TReadStatus::Lost) FError = result.Error;
     return result;
   }
@@ -152,10 +153,10 @@ TReadResult TQtSerialLine::Read(int64_t maxWaitUs) {
 }
 
 void TQtSerialLine::Interrupt() {
-  // FReader is made before the line is handed to other threads and goes only after they let
-  // go of it.
-  if (FReader)
-    FReader->Interrupt();
+  // FIo is made before the line is handed to other threads and goes only after they let go of
+  // it.
+  if (FIo)
+    FIo->Interrupt();
   else
     FInterrupted.store(true);
 }

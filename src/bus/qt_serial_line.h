@@ -1,13 +1,13 @@
 #pragma once
 // The serial line of a real port, on Qt SerialPort. The QSerialPort lives in the thread that
 // opens the line (the bus thread) and is used only there, with Qt's blocking calls; where the
-// platform allows, received bytes are read from the port's descriptor directly (TPortReader).
+// platform allows, the port's descriptor is read and written directly (TPortIo).
 
 #include <QSerialPort>
 #include <atomic>
 #include <memory>
 
-#include "bus/port_reader.h"
+#include "bus/port_io.h"
 #include "bus/serial_line.h"
 
 class TQtSerialLine : public TSerialLine {
@@ -30,7 +30,7 @@ class TQtSerialLine : public TSerialLine {
   bool CheckLost();
 
   std::unique_ptr<QSerialPort> FPort;
-  std::unique_ptr<TPortReader> FReader;  // reads the port where the platform allows
+  std::unique_ptr<TPortIo> FIo;  // the port's descriptor, where the platform allows
   std::atomic<bool> FInterrupted{false};
   bool FDtrSupported = true;
   std::string FError;

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <mutex>
 
 #include "bus/bus_interface.h"
@@ -70,30 +71,34 @@ TEST_F(BusMasterLineTest, EveryKindOfLineKeepsTheSameTimingOnTheWire) {
     Ifc->SetTimeout(50);
     Ifc->BusMaster().SetActive(true);
     ASSERT_TRUE(Ifc->Active());
-    std::mutex mutex;
-    std::vector<std::pair<std::string, int64_t>> handled;
+    // The handler runs in the main thread whenever it comes round; the bus thread's own time
+    // stamps in the records tell when the answer was taken.
+    std::vector<TExchangeRecord> records;
+    Ifc->BusMaster().SetOnExchanges([&](const TExchangeBatch& batch) {
+      records.insert(records.end(), batch.begin(), batch.end());
+    });
+    std::vector<std::string> handled;
+    std::vector<std::size_t> writesBeforeHandler;
     auto handler = [&](const std::string&, const std::string& answer) {
-      std::lock_guard<std::mutex> lock(mutex);
-      handled.emplace_back(answer, Clock.NowUs());
+      handled.push_back(answer);
+      writesBeforeHandler.push_back(WriteTimes().size());
     };
     ASSERT_TRUE(Ifc->AddCommand("?1E200000", handler));
     ASSERT_TRUE(Ifc->AddCommand("?1E210000", handler));
     ASSERT_TRUE(Ifc->AddCommand("?1E200000", handler));
-    ASSERT_TRUE(WaitFor([&] {
-      std::lock_guard<std::mutex> lock(mutex);
-      return handled.size() == 3;
-    }));
+    ASSERT_TRUE(WaitFor([&] { return handled.size() == 3 && records.size() == 3; }));
     Ifc->BusMaster().SetActive(false);
+    Ifc->BusMaster().SetOnExchanges({});
     const std::vector<int64_t> writes = WriteTimes();
     ASSERT_EQ(writes.size(), 3u);
-    EXPECT_EQ(handled[0].first, "#1E200A0F\r\n");
-    EXPECT_EQ(handled[0].second - writes[0], kind.AnsweredAfterUs) << "answer taken";
-    EXPECT_EQ(handled[1].first, "");
-    EXPECT_EQ(handled[1].second - writes[1], 11459 + 50000) << "time-out after the switch";
-    EXPECT_EQ(handled[2].first, "#1E200A0F\r\n");
-    // The 2 ms pause after the handler and the 1 ms pre-send wait, with or without DTR.
-    EXPECT_EQ(writes[1] - handled[0].second, 3000);
-    EXPECT_EQ(writes[2] - handled[1].second, 3000);
+    EXPECT_EQ(handled, (std::vector<std::string>{"#1E200A0F\r\n", "", "#1E200A0F\r\n"}));
+    EXPECT_EQ(records[0].AnswerUs, kind.AnsweredAfterUs) << "answer taken";
+    EXPECT_EQ(records[1].AnswerUs, 11459 + 50000) << "time-out after the switch";
+    // Each handler has returned before the next command is written.
+    EXPECT_EQ(writesBeforeHandler, (std::vector<std::size_t>{1, 2, 3}));
+    // The 2 ms pause after the exchange and the 1 ms pre-send wait, with or without DTR.
+    EXPECT_EQ(writes[1] - writes[0], kind.AnsweredAfterUs + 3000);
+    EXPECT_EQ(writes[2] - writes[1], 11459 + 50000 + 3000);
     EXPECT_EQ(Sink.Lines(),
               (std::vector<std::string>{"TimeOut, Modul antwortet nicht! \"?1E210000\" "}));
     Sink.Clear();
@@ -109,18 +114,63 @@ TEST_F(BusMasterLineTest, AShortLineOnAPacedLineIsStillTakenWithinTheTimeOut) {
   Ifc->SetTimeout(5);
   Ifc->BusMaster().SetActive(true);
   ASSERT_TRUE(Ifc->Active());
+  std::vector<TExchangeRecord> records;
+  Ifc->BusMaster().SetOnExchanges([&](const TExchangeBatch& batch) {
+    records.insert(records.end(), batch.begin(), batch.end());
+  });
   std::optional<std::string> answer;
-  int64_t at = 0;
-  ASSERT_TRUE(Ifc->AddCommand("?1E200000", [&](const std::string&, const std::string& a) {
-    answer = a;
-    at = Clock.NowUs();
-  }));
-  ASSERT_TRUE(WaitFor([&] { return answer.has_value(); }));
+  ASSERT_TRUE(
+      Ifc->AddCommand("?1E200000", [&](const std::string&, const std::string& a) { answer = a; }));
+  ASSERT_TRUE(WaitFor([&] { return answer.has_value() && records.size() == 1; }));
   Ifc->BusMaster().SetActive(false);
+  Ifc->BusMaster().SetOnExchanges({});
   EXPECT_EQ(*answer, "#1E\r\n");
   // The time-out (11459 + 5000 µs after the write) comes before the shortest exchange could.
-  EXPECT_EQ(at - WriteTimes()[0], 11459 + 5000);
+  EXPECT_EQ(records[0].AnswerUs, 11459 + 5000);
   EXPECT_TRUE(Sink.Lines().empty()) << Sink.Lines()[0];
+}
+
+TEST_F(BusMasterLineTest, AnAnswerHandedOnACharacterAtATimeWakesTheThreadOnlyNearItsEnd) {
+  // An adapter that hands on every character alone, as one with a 1 ms latency timer does at
+  // 9600 baud. The card starts its answer 8 ms late, so the first look finds only its start.
+  Bus.PacesBytes = true;
+  Bus.DrivesDtr = false;
+  const std::string line = "#1E200A0F\r\n";
+  std::atomic<int64_t> lastByteUs{0};
+  Bus.Responder = [&](const std::string&) -> std::optional<TFakeReply> {
+    // The command and its CR take 10417 µs on the wire.
+    const int64_t startUs = Clock.NowUs() + 10417 + 8000;
+    for (std::size_t i = 0; i < line.size(); ++i) {
+      const int64_t atUs = startUs + static_cast<int64_t>((i + 1) * 10'000'000 / 9600);
+      Bus.Inject(line.substr(i, 1), atUs);
+      lastByteUs = atUs;
+    }
+    return std::nullopt;
+  };
+  Ifc->SetBaud(9600);
+  Ifc->SetTimeout(50);
+  TSer485BusMaster& master = Ifc->BusMaster();
+  std::vector<TExchangeRecord> records;
+  master.SetOnExchanges([&](const TExchangeBatch& batch) {
+    records.insert(records.end(), batch.begin(), batch.end());
+  });
+  master.SetActive(true);
+  ASSERT_TRUE(master.Active());
+  const int sleepsBefore = Clock.Sleeps();
+  std::optional<std::string> answer;
+  ASSERT_TRUE(
+      Ifc->AddCommand("?1E200000", [&](const std::string&, const std::string& a) { answer = a; }));
+  ASSERT_TRUE(WaitFor([&] { return answer.has_value() && records.size() == 1; }));
+  const int sleeps = Clock.Sleeps() - sleepsBefore;
+  master.SetActive(false);
+  master.SetOnExchanges({});
+  EXPECT_EQ(*answer, line);
+  // Taken the moment its last byte was there.
+  EXPECT_EQ(records[0].AnswerUs, lastByteUs - WriteTimes()[0]);
+  // The pre-send wait, asleep until the shortest exchange could be over, once through the
+  // middle of the line, a wait for each of the last two characters, the pause: not one wait for
+  // every character (that would be eleven).
+  EXPECT_LE(sleeps, 6);
 }
 
 TEST_F(BusMasterLineTest, ObserversSeeEveryPieceBeforeTheHandlerInTheOrderOfTheLine) {

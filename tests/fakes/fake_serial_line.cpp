@@ -73,8 +73,14 @@ class TFakeSerialLine : public TSerialLine {
       return result;
     }
     const int64_t ready = next->ReadyUs;
-    result.Bytes = next->Bytes;
-    FBus.FPending.erase(next);
+    // As a driver does, everything there by then comes in one read.
+    std::stable_sort(FBus.FPending.begin(), FBus.FPending.end(),
+                     [](const auto& a, const auto& b) { return a.ReadyUs < b.ReadyUs; });
+    const int64_t upTo = std::max(ready, now);
+    auto end = FBus.FPending.begin();
+    while (end != FBus.FPending.end() && end->ReadyUs <= upTo)
+      result.Bytes += (end++)->Bytes;
+    FBus.FPending.erase(FBus.FPending.begin(), end);
     lock.unlock();
     if (ready > now) {
       std::condition_variable unused;

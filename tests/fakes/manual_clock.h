@@ -12,13 +12,19 @@ class TManualClock : public TClock {
   explicit TManualClock(int64_t startUs = 1'000'000) : FNow(startUs) {}
 
   int64_t NowUs() const override { return FNow.load(); }
-  void SleepUs(int64_t us) override { Advance(us); }
+  void SleepUs(int64_t us) override {
+    if (us > 0) ++FSleeps;
+    Advance(us);
+  }
   bool WaitUntil(std::condition_variable&, std::unique_lock<std::mutex>&, int64_t deadlineUs,
                  const std::function<bool()>& condition) override {
     if (condition()) return true;
+    if (deadlineUs > FNow.load()) ++FSleeps;
     AdvanceTo(deadlineUs);
     return condition();
   }
+  // How often a thread would have gone to sleep on this clock.
+  int Sleeps() const { return FSleeps.load(); }
 
   void Advance(int64_t us) {
     if (us > 0) FNow.fetch_add(us);
@@ -31,4 +37,5 @@ class TManualClock : public TClock {
 
  private:
   std::atomic<int64_t> FNow;
+  std::atomic<int> FSleeps{0};
 };

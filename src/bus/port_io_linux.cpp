@@ -7,22 +7,25 @@
 #include <chrono>
 #include <cstring>
 
-#include "bus/port_reader.h"
+#include "bus/port_io.h"
 #include "support/texts.h"
 
 namespace {
 
 // More than the driver holds of a bus's worth of answers.
 constexpr std::size_t kReadChunk = 4096;
+// A driver that takes no more of a command for this long is stuck.
+constexpr int kWriteStallMs = 500;
 
-class TDescriptorReader : public TPortReader {
+class TDescriptorIo : public TPortIo {
  public:
-  TDescriptorReader(int portFd, int wakeFd) : FPortFd(portFd), FWakeFd(wakeFd) {}
-  ~TDescriptorReader() override { ::close(FWakeFd); }
-  TDescriptorReader(const TDescriptorReader&) = delete;
-  TDescriptorReader& operator=(const TDescriptorReader&) = delete;
+  TDescriptorIo(int portFd, int wakeFd) : FPortFd(portFd), FWakeFd(wakeFd) {}
+  ~TDescriptorIo() override { ::close(FWakeFd); }
+  TDescriptorIo(const TDescriptorIo&) = delete;
+  TDescriptorIo& operator=(const TDescriptorIo&) = delete;
 
   TReadResult Read(int64_t maxWaitUs) override;
+  bool Write(const std::string& bytes, std::string& error) override;
   void Interrupt() override {
     const uint64_t one = 1;
     // A full counter still wakes the reader: nothing to do when the write fails.
@@ -41,7 +44,33 @@ class TDescriptorReader : public TPortReader {
   int FWakeFd;
 };
 
-TReadResult TDescriptorReader::Read(int64_t maxWaitUs) {
+bool TDescriptorIo::Write(const std::string& bytes, std::string& error) {
+  std::size_t done = 0;
+  while (done < bytes.size()) {
+    const ssize_t n = ::write(FPortFd, bytes.data() + done, bytes.size() - done);
+    if (n > 0) {
+      done += static_cast<std::size_t>(n);
+      continue;
+    }
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0 && errno == EAGAIN) {
+      // The driver's queue is full: wait until it takes more.
+      pollfd fd = {FPortFd, POLLOUT, 0};
+      const int ready = ::poll(&fd, 1, kWriteStallMs);
+      if (ready > 0 && !(fd.revents & (POLLHUP | POLLERR | POLLNVAL))) continue;
+      if (ready < 0 && errno == EINTR) continue;
+      error = ready == 0 ? std::strerror(EAGAIN)
+                         : TrText("TQtSerialLine", "Verbindung zum Gerät abgebrochen").Shown();
+      return false;
+    }
+    error = n < 0 ? std::strerror(errno)
+                  : TrText("TQtSerialLine", "Verbindung zum Gerät abgebrochen").Shown();
+    return false;
+  }
+  return true;
+}
+
+TReadResult TDescriptorIo::Read(int64_t maxWaitUs) {
   using std::chrono::steady_clock;
   const steady_clock::time_point deadline =
       steady_clock::now() + std::chrono::microseconds(std::max<int64_t>(maxWaitUs, 0));
@@ -91,10 +120,10 @@ TReadResult TDescriptorReader::Read(int64_t maxWaitUs) {
 
 }  // namespace
 
-std::unique_ptr<TPortReader> MakePortReader(QSerialPort& port) {
+std::unique_ptr<TPortIo> MakePortIo(QSerialPort& port) {
   const int portFd = static_cast<int>(port.handle());
   if (portFd < 0) return nullptr;
   const int wakeFd = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
   if (wakeFd < 0) return nullptr;  // Qt's own wait still works
-  return std::make_unique<TDescriptorReader>(portFd, wakeFd);
+  return std::make_unique<TDescriptorIo>(portFd, wakeFd);
 }
