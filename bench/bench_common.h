@@ -5,6 +5,10 @@
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
 #include <vector>
 
 #ifdef _WIN32
@@ -33,6 +37,30 @@ inline double ProcessCpuSeconds() {
   return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
          static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 #endif
+}
+
+// How often the program's threads went to sleep (voluntary context switches) so far: the main
+// thread's and the sum of all others'. Zeros where unknown.
+struct TThreadSleeps {
+  uint64_t Main = 0;
+  uint64_t Others = 0;
+};
+inline TThreadSleeps ThreadSleeps() {
+  TThreadSleeps sleeps;
+#ifdef __linux__
+  const std::string main = std::to_string(getpid());
+  std::error_code error;
+  for (const auto& task : std::filesystem::directory_iterator("/proc/self/task", error)) {
+    std::ifstream status(task.path() / "status");
+    std::string line;
+    while (std::getline(status, line)) {
+      if (line.rfind("voluntary_ctxt_switches:", 0) != 0) continue;
+      const uint64_t count = std::strtoull(line.c_str() + line.find(':') + 1, nullptr, 10);
+      (task.path().filename() == main ? sleeps.Main : sleeps.Others) += count;
+    }
+  }
+#endif
+  return sleeps;
 }
 
 // Peak resident memory of the process in MiB (0 where unknown).

@@ -1,8 +1,10 @@
 // bus_rate: how close the bus master comes to what the line allows. A card answers 1 ms after
 // each command, over a real pseudo-terminal, with the line time of every character emulated.
 // Prints exchanges per second, the line limit (10-character command + 11-character answer +
-// 2 ms gap), their ratio and the CPU time per 1000 exchanges, at 9600 and 19200 baud. The card
-// runs in a child process, so that the CPU time is the program's own.
+// 2 ms gap), their ratio, the CPU time per 1000 exchanges and how often the bus thread and the
+// main thread went to sleep per exchange (each wake-up costs far more than the work between
+// two), at 9600 and 19200 baud. The card runs in a child process, so that the figures are the
+// program's own.
 
 #include <signal.h>
 #include <sys/wait.h>
@@ -25,8 +27,8 @@ int main(int argc, char** argv) {
       "bus_rate: %d exchanges per rate, card answers 1 ms after the command, line time "
       "emulated, over a pseudo-terminal\n",
       exchanges);
-  std::printf("%7s %12s %12s %7s %18s\n", "baud", "exchanges/s", "line limit/s", "ratio",
-              "CPU s/1000 exch.");
+  std::printf("%7s %12s %12s %7s %18s %22s\n", "baud", "exchanges/s", "line limit/s", "ratio",
+              "CPU s/1000 exch.", "sleeps/exch. bus,main");
   for (const uint32_t baud : {9600u, 19200u}) {
     int pathPipe[2];
     if (pipe(pathPipe) != 0) return 1;
@@ -59,6 +61,7 @@ int main(int argc, char** argv) {
       return 1;
     }
     int answered = 0, timedOut = 0;
+    const TThreadSleeps sleepsStart = ThreadSleeps();
     const double cpuStart = ProcessCpuSeconds();
     const double start = WallSeconds();
     for (int i = 0; i < exchanges; ++i)
@@ -69,14 +72,17 @@ int main(int argc, char** argv) {
                            std::chrono::minutes(5));
     const double seconds = WallSeconds() - start;
     const double cpu = ProcessCpuSeconds() - cpuStart;
+    const TThreadSleeps sleepsEnd = ThreadSleeps();
     ifc.SetActive(false);
     kill(card, SIGTERM);
     waitpid(card, nullptr, 0);
 
     const double rate = answered / seconds;
     const double lineLimit = 1.0 / ((10.0 + 11.0) * 10.0 / baud + 0.002);
-    std::printf("%7u %12.1f %12.1f %7.2f %18.3f", baud, rate, lineLimit, rate / lineLimit,
-                cpu * 1000.0 / exchanges);
+    std::printf("%7u %12.1f %12.1f %7.2f %18.3f %14.2f,%6.2f", baud, rate, lineLimit,
+                rate / lineLimit, cpu * 1000.0 / exchanges,
+                static_cast<double>(sleepsEnd.Others - sleepsStart.Others) / exchanges,
+                static_cast<double>(sleepsEnd.Main - sleepsStart.Main) / exchanges);
     if (timedOut > 0) std::printf("   (%d timed out)", timedOut);
     std::printf("\n");
   }
