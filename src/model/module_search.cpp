@@ -88,6 +88,18 @@ TCommandOptions TModulSearch::QueryOptions(int address) {
   return options;
 }
 
+void TModulSearch::ReportGaveUp(int32_t number, uint32_t limitMs) const {
+  const TText why =
+      FIfc.Active()
+          ? TrText("TModulSearch", "Suchende nicht innerhalb von %1 ms zurück").Arg(limitMs)
+          : TrText("TModulSearch", "Interface nicht mehr verbunden");
+  ReportMessage(
+      TrText("TModulSearch", "Modulsuche IFC(%1) abgebrochen: %2, keine Module übernommen. ")
+          .Arg(number)
+          .Arg(why),
+      1);
+}
+
 bool TModulSearch::EndMarkerBack() const {
   return !SearchAnswers.empty() && SearchAnswers.back().compare(0, 17, kSearchEndMarker) == 0;
 }
@@ -126,15 +138,7 @@ TModulSearch::TResult TModulSearch::Run() {
   Wait([&] { return Stopped(guard) || EndMarkerBack() || !FIfc.Active(); }, limit);
   if (Stopped(guard)) return srCancelled;
   if (!EndMarkerBack()) {
-    const TText why =
-        FIfc.Active()
-            ? TrText("TModulSearch", "Suchende nicht innerhalb von %1 ms zurück").Arg(limit)
-            : TrText("TModulSearch", "Interface nicht mehr verbunden");
-    ReportMessage(
-        TrText("TModulSearch", "Modulsuche IFC(%1) abgebrochen: %2, keine Module übernommen. ")
-            .Arg(number)
-            .Arg(why),
-        1);
+    ReportGaveUp(number, limit);
     return srGaveUp;
   }
   TakeIn();

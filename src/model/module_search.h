@@ -99,6 +99,8 @@ class TModulSearch : public std::enable_shared_from_this<TModulSearch> {
  private:
   TModulSearch(TModulsList& list, TRS485IFC& ifc);
   bool EndMarkerBack() const;
+  // The one log line of a search whose end marker did not come back within `limitMs`.
+  void ReportGaveUp(int32_t number, uint32_t limitMs) const;
   bool Stopped(const TWorkflowGuard& guard) const;
   TCommandOptions QueryOptions(int address);
   // Quick search: the answer of one of its queries, and any text received or dropped.

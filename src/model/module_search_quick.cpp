@@ -210,15 +210,7 @@ TModulSearch::TResult TModulSearch::RunQuick() {
     return srCancelled;
   }
   if (!FMarkerBack || FOutstanding > 0) {
-    const TText why =
-        FIfc.Active()
-            ? TrText("TModulSearch", "Suchende nicht innerhalb von %1 ms zurück").Arg(limit)
-            : TrText("TModulSearch", "Interface nicht mehr verbunden");
-    ReportMessage(
-        TrText("TModulSearch", "Modulsuche IFC(%1) abgebrochen: %2, keine Module übernommen. ")
-            .Arg(number)
-            .Arg(why),
-        1);
+    ReportGaveUp(number, limit);
     FCancelled->store(true);
     return srGaveUp;
   }

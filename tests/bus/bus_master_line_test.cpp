@@ -35,6 +35,17 @@ class BusMasterLineTest : public ::testing::Test {
     return times;
   }
 
+  // The bus thread's records of every exchange from now on, in the order they were made: they
+  // tell when an answer was taken, whenever the main thread comes round to its handler.
+  std::vector<TExchangeRecord>& RecordExchanges() {
+    Records.clear();
+    Ifc->BusMaster().SetOnExchanges([this](const TExchangeBatch& batch) {
+      Records.insert(Records.end(), batch.begin(), batch.end());
+    });
+    return Records;
+  }
+
+  std::vector<TExchangeRecord> Records;
   TManualClock Clock;
   TFakeBus Bus{Clock};
   TRecordingSink Sink;
@@ -73,10 +84,7 @@ TEST_F(BusMasterLineTest, EveryKindOfLineKeepsTheSameTimingOnTheWire) {
     ASSERT_TRUE(Ifc->Active());
     // The handler runs in the main thread whenever it comes round; the bus thread's own time
     // stamps in the records tell when the answer was taken.
-    std::vector<TExchangeRecord> records;
-    Ifc->BusMaster().SetOnExchanges([&](const TExchangeBatch& batch) {
-      records.insert(records.end(), batch.begin(), batch.end());
-    });
+    std::vector<TExchangeRecord>& records = RecordExchanges();
     std::vector<std::string> handled;
     std::vector<std::size_t> writesBeforeHandler;
     auto handler = [&](const std::string&, const std::string& answer) {
@@ -114,10 +122,7 @@ TEST_F(BusMasterLineTest, AShortLineOnAPacedLineIsStillTakenWithinTheTimeOut) {
   Ifc->SetTimeout(5);
   Ifc->BusMaster().SetActive(true);
   ASSERT_TRUE(Ifc->Active());
-  std::vector<TExchangeRecord> records;
-  Ifc->BusMaster().SetOnExchanges([&](const TExchangeBatch& batch) {
-    records.insert(records.end(), batch.begin(), batch.end());
-  });
+  std::vector<TExchangeRecord>& records = RecordExchanges();
   std::optional<std::string> answer;
   ASSERT_TRUE(
       Ifc->AddCommand("?1E200000", [&](const std::string&, const std::string& a) { answer = a; }));
@@ -150,10 +155,7 @@ TEST_F(BusMasterLineTest, AnAnswerHandedOnACharacterAtATimeWakesTheThreadOnlyNea
   Ifc->SetBaud(9600);
   Ifc->SetTimeout(50);
   TSer485BusMaster& master = Ifc->BusMaster();
-  std::vector<TExchangeRecord> records;
-  master.SetOnExchanges([&](const TExchangeBatch& batch) {
-    records.insert(records.end(), batch.begin(), batch.end());
-  });
+  std::vector<TExchangeRecord>& records = RecordExchanges();
   master.SetActive(true);
   ASSERT_TRUE(master.Active());
   const int sleepsBefore = Clock.Sleeps();
