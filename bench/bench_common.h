@@ -39,11 +39,14 @@ inline double ProcessCpuSeconds() {
 #endif
 }
 
-// How often the program's threads went to sleep (voluntary context switches) so far: the main
-// thread's and the sum of all others'. Zeros where unknown.
+// How often the program's threads went to sleep (voluntary context switches) so far, and how
+// long they ran (ns, from the scheduler's own account): the main thread's and the sum of all
+// others'. Zeros where unknown.
 struct TThreadSleeps {
   uint64_t Main = 0;
   uint64_t Others = 0;
+  uint64_t MainRunNs = 0;
+  uint64_t OthersRunNs = 0;
 };
 inline TThreadSleeps ThreadSleeps() {
   TThreadSleeps sleeps;
@@ -58,6 +61,10 @@ inline TThreadSleeps ThreadSleeps() {
       const uint64_t count = std::strtoull(line.c_str() + line.find(':') + 1, nullptr, 10);
       (task.path().filename() == main ? sleeps.Main : sleeps.Others) += count;
     }
+    std::ifstream schedstat(task.path() / "schedstat");
+    uint64_t runNs = 0;
+    if (schedstat >> runNs)
+      (task.path().filename() == main ? sleeps.MainRunNs : sleeps.OthersRunNs) += runNs;
   }
 #endif
   return sleeps;

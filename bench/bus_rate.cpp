@@ -1,9 +1,9 @@
 // bus_rate: how close the bus master comes to what the line allows. A card answers 1 ms after
 // each command, over a real pseudo-terminal, with the line time of every character emulated.
 // Prints exchanges per second, the line limit (10-character command + 11-character answer +
-// 2 ms gap), their ratio, the CPU time per 1000 exchanges and how often the bus thread and the
-// main thread went to sleep per exchange (each wake-up costs far more than the work between
-// two), at 9600 and 19200 baud. The card runs in a child process, so that the figures are the
+// 2 ms gap), their ratio, the CPU time per 1000 exchanges, and per exchange how often the bus
+// thread and the main thread went to sleep (each wake-up costs far more than the work between
+// two) and how long each of them ran, at 9600 and 19200 baud. The card runs in a child process, so that the figures are the
 // program's own.
 
 #include <signal.h>
@@ -27,8 +27,8 @@ int main(int argc, char** argv) {
       "bus_rate: %d exchanges per rate, card answers 1 ms after the command, line time "
       "emulated, over a pseudo-terminal\n",
       exchanges);
-  std::printf("%7s %12s %12s %7s %18s %22s\n", "baud", "exchanges/s", "line limit/s", "ratio",
-              "CPU s/1000 exch.", "sleeps/exch. bus,main");
+  std::printf("%7s %12s %12s %7s %18s %22s %22s\n", "baud", "exchanges/s", "line limit/s", "ratio",
+              "CPU s/1000 exch.", "sleeps/exch. bus,main", "CPU us/exch. bus,main");
   for (const uint32_t baud : {9600u, 19200u}) {
     int pathPipe[2];
     if (pipe(pathPipe) != 0) return 1;
@@ -83,6 +83,10 @@ int main(int argc, char** argv) {
                 rate / lineLimit, cpu * 1000.0 / exchanges,
                 static_cast<double>(sleepsEnd.Others - sleepsStart.Others) / exchanges,
                 static_cast<double>(sleepsEnd.Main - sleepsStart.Main) / exchanges);
+    std::printf(
+        " %14.1f,%6.1f",
+        static_cast<double>(sleepsEnd.OthersRunNs - sleepsStart.OthersRunNs) / 1000.0 / exchanges,
+        static_cast<double>(sleepsEnd.MainRunNs - sleepsStart.MainRunNs) / 1000.0 / exchanges);
     if (timedOut > 0) std::printf("   (%d timed out)", timedOut);
     std::printf("\n");
   }
