@@ -190,15 +190,22 @@ bool TSer485BusMaster::SwitchToReceive(TExchange& exchange) {
 TSer485BusMaster::TAnswerEnd TSer485BusMaster::WaitForAnswer(TExchange& exchange) {
   const int64_t deadline = exchange.ListenFromUs + static_cast<int64_t>(exchange.TimeoutMs) * 1000;
   // On a line that keeps to the line time no card's answer is complete before the command and
-  // the shortest answer had their time on the wire; looking earlier would only wake the thread
+  // the shortest answer had their time on the wire, and as a rule not before the card's own
+  // delay has passed either, as its answers taught; looking earlier would only wake the thread
   // for every character on its way.
+  const bool paced = FComPort.PacesBytes();
   int64_t lookFrom = exchange.ListenFromUs;
-  if (FComPort.PacesBytes())
+  if (paced)
     lookFrom = std::max<int64_t>(
-        lookFrom, exchange.SentUs + ShortestExchangeUs(exchange.Sent.size(), FComPort.OpenBaud()));
+        lookFrom, exchange.SentUs + ShortestExchangeUs(exchange.Sent.size(), FComPort.OpenBaud()) +
+                      AnswerDelayUs(exchange.Text));
   lookFrom = std::min(lookFrom, deadline);
+  bool firstLook = true;
   for (;;) {
-    if (TakePiece(exchange.Answer)) return TAnswerEnd::Answered;
+    if (TakePiece(exchange.Answer)) {
+      if (paced && !firstLook) LearnAnswerDelay(exchange, false);
+      return TAnswerEnd::Answered;
+    }
     if (!FActive.load()) return TAnswerEnd::Abandon;
     int64_t now = FClock.NowUs();
     if (now < lookFrom) {
@@ -207,10 +214,17 @@ TSer485BusMaster::TAnswerEnd TSer485BusMaster::WaitForAnswer(TExchange& exchange
     } else if (now >= deadline) {
       return TAnswerEnd::TimedOut;
     }
-    const TReadResult result = FComPort.Receive(std::max<int64_t>(deadline - now, 0));
+    // The first look takes what is there without waiting: whether the answer was whole by then
+    // is what the learned delay is made of.
+    const int64_t maxWaitUs = firstLook ? 0 : std::max<int64_t>(deadline - now, 0);
+    const TReadResult result = FComPort.Receive(maxWaitUs);
     if (result.Status == TReadStatus::Lost) {
       ConnectionLost(result.Error);
       return TAnswerEnd::Abandon;
+    }
+    if (std::exchange(firstLook, false) && TakePiece(exchange.Answer)) {
+      if (paced) LearnAnswerDelay(exchange, true);
+      return TAnswerEnd::Answered;
     }
     // Part of a line, just come: the rest cannot be there before its characters had their time
     // on the wire. An adapter that hands on every character or two would otherwise wake the
@@ -228,6 +242,46 @@ int64_t TSer485BusMaster::RestOfLineUs(uint32_t baud) const {
   const std::size_t missing = partial + 2 < ShortestAnswer ? ShortestAnswer - partial : 2;
   const std::size_t skipped = missing > kCharsWaitedFor ? missing - kCharsWaitedFor : 0;
   return static_cast<int64_t>(skipped * 10'000'000 / std::max<uint32_t>(baud, 1));
+}
+
+int64_t& TSer485BusMaster::AnswerDelayUs(const std::string& command) {
+  if (FAnswerDelaysBaud != FComPort.OpenBaud()) {
+    FAnswerDelaysBaud = FComPort.OpenBaud();
+    FAnswerDelaysUs.fill(0);
+  }
+  // Characters 2 and 3 of a command are its card's address.
+  auto hexDigit = [](char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    return -1;
+  };
+  std::size_t slot = FAnswerDelaysUs.size() - 1;
+  if (command.size() >= 3 && hexDigit(command[1]) >= 0 && hexDigit(command[2]) >= 0)
+    slot = static_cast<std::size_t>(hexDigit(command[1]) * 16 + hexDigit(command[2]));
+  return FAnswerDelaysUs[slot];
+}
+
+void TSer485BusMaster::LearnAnswerDelay(TExchange& exchange, bool wholeAtFirstLook) {
+  // A look that found the answer whole may have come late, one that did not was early: the
+  // delay moves down four steps for the one and up one for the other, so that it settles where
+  // about four looks in five are early. An early look costs a wake-up of the thread, a late one
+  // the time the answer lay unread, which is kept to about a fifth of a step on average. A card
+  // that answers later than before is thus followed slowly, one that answers sooner quickly.
+  constexpr int64_t kStepUpUs = 25;
+  constexpr int64_t kStepDownUs = 4 * kStepUpUs;
+  int64_t& delay = AnswerDelayUs(exchange.Text);
+  if (wholeAtFirstLook) {
+    delay = std::max<int64_t>(delay - kStepDownUs, 0);
+    return;
+  }
+  // How late the answer actually was, beyond its own line time: the look is never put off
+  // beyond that.
+  const uint64_t chars = exchange.Sent.size() + 1 + exchange.Answer.size();
+  const int64_t lineUs =
+      static_cast<int64_t>(chars * 10'000'000 / std::max<uint32_t>(FComPort.OpenBaud(), 1));
+  const int64_t lateUs = FClock.NowUs() - exchange.SentUs - lineUs;
+  delay = std::clamp<int64_t>(delay + kStepUpUs, 0, std::max<int64_t>(lateUs, 0));
 }
 
 void TSer485BusMaster::DropFurtherLines(const TExchange& exchange) {

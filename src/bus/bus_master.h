@@ -4,6 +4,7 @@
 // direction by DTR, waits for the answer line and hands command and answer to the command's
 // answer handler in the main thread.
 
+#include <array>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -175,6 +176,10 @@ class TSer485BusMaster {
   // How long the thread may sleep before it waits for the rest of the line received in part so
   // far: the line time of the characters still missing but the last two.
   int64_t RestOfLineUs(uint32_t baud) const;
+  // The card's learned delay (the time its answers take beyond their line time), to which the
+  // first look at its answer is put off; the slot of the command's card address.
+  int64_t& AnswerDelayUs(const std::string& command);
+  void LearnAnswerDelay(TExchange& exchange, bool wholeAtFirstLook);
   void DropFurtherLines(const TExchange& exchange);
   // Hands the answer to its handler in the main thread, with what has to go there anyway: the
   // received pieces for the observer, the end of a one-shot and the records. True when there
@@ -256,6 +261,11 @@ class TSer485BusMaster {
   // Received pieces not yet handed to the observer; the main thread takes them while the bus
   // thread waits for it.
   std::vector<std::string> FReceivedPieces;
+  // Per card address (and one slot for texts without one): a delay at which about one answer in
+  // five is already whole when first looked at; learned on lines that keep to the line time, at
+  // the baud rate below.
+  std::array<int64_t, 257> FAnswerDelaysUs{};
+  uint32_t FAnswerDelaysBaud = 0;
 
   // Main thread only.
   bool FRunningHandler = false;  // inside one of this master's answer handlers

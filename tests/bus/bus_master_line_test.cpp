@@ -175,6 +175,65 @@ TEST_F(BusMasterLineTest, AnAnswerHandedOnACharacterAtATimeWakesTheThreadOnlyNea
   EXPECT_LE(sleeps, 6);
 }
 
+TEST_F(BusMasterLineTest, TheFirstLookLearnsTheCardsDelayWithoutTakingAnswersLate) {
+  // A card whose answers start 1 to 1.6 ms after the command, every fourth one 4 ms, handed on a
+  // character at a time. Once its delay is learned, the thread looks about when the answer is
+  // whole instead of following every character from the start, and an answer already whole at
+  // that look has not lain there long.
+  Bus.PacesBytes = true;
+  Bus.DrivesDtr = false;
+  const std::string line = "#1E200A0F\r\n";
+  constexpr int kExchanges = 80;
+  constexpr int64_t kDelaysUs[] = {1000, 1300, 1600, 4000};
+  std::mutex mutex;
+  std::vector<int64_t> lastBytesUs;
+  Bus.Responder = [&](const std::string&) -> std::optional<TFakeReply> {
+    std::lock_guard<std::mutex> lock(mutex);
+    const int64_t startUs = Clock.NowUs() +
+                            static_cast<int64_t>(Bus.WrittenChars * 10'000'000 / 9600) +
+                            kDelaysUs[lastBytesUs.size() % 4];
+    int64_t atUs = startUs;
+    for (std::size_t i = 0; i < line.size(); ++i) {
+      atUs = startUs + static_cast<int64_t>((i + 1) * 10'000'000 / 9600);
+      Bus.Inject(line.substr(i, 1), atUs);
+    }
+    lastBytesUs.push_back(atUs);
+    return std::nullopt;
+  };
+  Ifc->SetBaud(9600);
+  Ifc->SetTimeout(50);
+  TSer485BusMaster& master = Ifc->BusMaster();
+  std::vector<TExchangeRecord>& records = RecordExchanges();
+  master.SetActive(true);
+  ASSERT_TRUE(master.Active());
+  int answered = 0;
+  int sleepsAtHalf = 0;
+  auto handler = [&](const std::string&, const std::string& answer) {
+    EXPECT_EQ(answer, line);
+    if (++answered == kExchanges / 2) sleepsAtHalf = Clock.Sleeps();
+  };
+  for (int i = 0; i < kExchanges; ++i)
+    ASSERT_TRUE(Ifc->AddCommand("?1E200000", handler));
+  ASSERT_TRUE(WaitFor([&] { return answered == kExchanges && records.size() == kExchanges; }));
+  const int sleepsLearned = Clock.Sleeps() - sleepsAtHalf;
+  master.SetActive(false);
+  master.SetOnExchanges({});
+  const std::vector<int64_t> writes = WriteTimes();
+  ASSERT_EQ(writes.size(), static_cast<std::size_t>(kExchanges));
+  std::lock_guard<std::mutex> lock(mutex);
+  int64_t latestUs = 0;
+  for (int i = 0; i < kExchanges; ++i) {
+    const int64_t lateUs = writes[i] + records[i].AnswerUs - lastBytesUs[i];
+    EXPECT_GE(lateUs, 0) << "exchange " << i;
+    latestUs = std::max(latestUs, lateUs);
+  }
+  // Late by a few steps of the learned delay at most, never by the spread of the card's delays.
+  EXPECT_LE(latestUs, 150);
+  // Following every answer from the end of the shortest exchange on, as without the learned
+  // delay, costs four sleeps an exchange with this card.
+  EXPECT_LE(sleepsLearned / (kExchanges / 2.0), 3.5);
+}
+
 TEST_F(BusMasterLineTest, ObserversSeeEveryPieceBeforeTheHandlerInTheOrderOfTheLine) {
   // Pieces travel to the main thread with the handler, or on their own where there is none.
   Bus.Responder = [](const std::string& written) -> std::optional<TFakeReply> {

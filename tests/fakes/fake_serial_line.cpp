@@ -36,6 +36,7 @@ class TFakeSerialLine : public TSerialLine {
         return false;
       }
     }
+    FBus.WrittenChars = bytes.size();
     if (FBus.Responder) reply = FBus.Responder(command);
     std::lock_guard<std::mutex> lock(FBus.FMutex);
     const int64_t now = FBus.FClock.NowUs();

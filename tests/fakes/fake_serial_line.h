@@ -2,6 +2,7 @@
 // A scripted serial line on a manual clock. A responder decides, for every line written, what
 // comes back and after how long; the line records every call with the clock's time.
 
+#include <atomic>
 #include <condition_variable>
 #include <functional>
 #include <memory>
@@ -43,6 +44,10 @@ class TFakeBus {
   bool WaitForWrites(std::size_t count, int timeoutMs = 5000) const;
   void ClearEvents();
 
+  // Characters of the write being answered, with a resynchronisation prefix and the CR: a card
+  // that answers only once the command has left the wire needs them. Set before the responder
+  // is called.
+  std::atomic<std::size_t> WrittenChars{0};
   // Bytes that arrive without a command (noise), at the given time.
   void Inject(const std::string& bytes, int64_t atUs);
   // Makes the device vanish: every later read and write reports it lost.
