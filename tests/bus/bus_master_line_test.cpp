@@ -45,6 +45,27 @@ class BusMasterLineTest : public ::testing::Test {
     return Records;
   }
 
+  // A card's answer handed on a character at a time at 9600 baud, as an adapter with a 1 ms
+  // latency timer does, the first one complete at `startUs` plus its line time. Returns when
+  // the last one is there.
+  int64_t AnswerCharByChar(const std::string& line, int64_t startUs) {
+    int64_t atUs = startUs;
+    for (std::size_t i = 0; i < line.size(); ++i) {
+      atUs = startUs + static_cast<int64_t>((i + 1) * 10'000'000 / 9600);
+      Bus.Inject(line.substr(i, 1), atUs);
+    }
+    return atUs;
+  }
+
+  // Connects at 9600 baud with a 50 ms time-out, recording every exchange from the start.
+  std::vector<TExchangeRecord>& ConnectAt9600() {
+    Ifc->SetBaud(9600);
+    Ifc->SetTimeout(50);
+    std::vector<TExchangeRecord>& records = RecordExchanges();
+    Ifc->BusMaster().SetActive(true);
+    return records;
+  }
+
   std::vector<TExchangeRecord> Records;
   TManualClock Clock;
   TFakeBus Bus{Clock};
@@ -144,19 +165,11 @@ TEST_F(BusMasterLineTest, AnAnswerHandedOnACharacterAtATimeWakesTheThreadOnlyNea
   std::atomic<int64_t> lastByteUs{0};
   Bus.Responder = [&](const std::string&) -> std::optional<TFakeReply> {
     // The command and its CR take 10417 µs on the wire.
-    const int64_t startUs = Clock.NowUs() + 10417 + 8000;
-    for (std::size_t i = 0; i < line.size(); ++i) {
-      const int64_t atUs = startUs + static_cast<int64_t>((i + 1) * 10'000'000 / 9600);
-      Bus.Inject(line.substr(i, 1), atUs);
-      lastByteUs = atUs;
-    }
+    lastByteUs = AnswerCharByChar(line, Clock.NowUs() + 10417 + 8000);
     return std::nullopt;
   };
-  Ifc->SetBaud(9600);
-  Ifc->SetTimeout(50);
   TSer485BusMaster& master = Ifc->BusMaster();
-  std::vector<TExchangeRecord>& records = RecordExchanges();
-  master.SetActive(true);
+  std::vector<TExchangeRecord>& records = ConnectAt9600();
   ASSERT_TRUE(master.Active());
   const int sleepsBefore = Clock.Sleeps();
   std::optional<std::string> answer;
@@ -192,19 +205,11 @@ TEST_F(BusMasterLineTest, TheFirstLookLearnsTheCardsDelayWithoutTakingAnswersLat
     const int64_t startUs = Clock.NowUs() +
                             static_cast<int64_t>(Bus.WrittenChars * 10'000'000 / 9600) +
                             kDelaysUs[lastBytesUs.size() % 4];
-    int64_t atUs = startUs;
-    for (std::size_t i = 0; i < line.size(); ++i) {
-      atUs = startUs + static_cast<int64_t>((i + 1) * 10'000'000 / 9600);
-      Bus.Inject(line.substr(i, 1), atUs);
-    }
-    lastBytesUs.push_back(atUs);
+    lastBytesUs.push_back(AnswerCharByChar(line, startUs));
     return std::nullopt;
   };
-  Ifc->SetBaud(9600);
-  Ifc->SetTimeout(50);
   TSer485BusMaster& master = Ifc->BusMaster();
-  std::vector<TExchangeRecord>& records = RecordExchanges();
-  master.SetActive(true);
+  std::vector<TExchangeRecord>& records = ConnectAt9600();
   ASSERT_TRUE(master.Active());
   int answered = 0;
   int sleepsAtHalf = 0;
