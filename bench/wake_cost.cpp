@@ -1,0 +1,68 @@
+// wake_cost: what one sleep of a thread costs in CPU time on this machine, with nothing done
+// between two. A thread waits on a condition variable until a deadline (as the bus thread does
+// through its pauses), or until another thread wakes it (as the bus thread wakes the main thread
+// for an answer handler). The bus thread's figures in bus_rate cannot go below its sleeps per
+// exchange times these.
+
+#include <time.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <mutex>
+#include <thread>
+
+namespace {
+
+double ThreadCpuUs() {
+  timespec t{};
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+  return static_cast<double>(t.tv_sec) * 1e6 + static_cast<double>(t.tv_nsec) / 1e3;
+}
+
+double TimedWaitUs(int sleepUs, int count) {
+  std::mutex mutex;
+  std::condition_variable wake;
+  std::unique_lock<std::mutex> lock(mutex);
+  const double start = ThreadCpuUs();
+  for (int i = 0; i < count; ++i)
+    wake.wait_until(lock, std::chrono::steady_clock::now() + std::chrono::microseconds(sleepUs));
+  return (ThreadCpuUs() - start) / count;
+}
+
+double WokenUs(int sleepUs, int count) {
+  std::mutex mutex;
+  std::condition_variable wake;
+  int rounds = 0;
+  double cpuUs = 0;
+  std::thread sleeper([&] {
+    std::unique_lock<std::mutex> lock(mutex);
+    const double start = ThreadCpuUs();
+    for (int seen = 0; seen < count; ++seen)
+      wake.wait(lock, [&] { return rounds > seen; });
+    cpuUs = ThreadCpuUs() - start;
+  });
+  for (int i = 0; i < count; ++i) {
+    std::this_thread::sleep_for(std::chrono::microseconds(sleepUs));
+    {
+      std::lock_guard<std::mutex> lock(mutex);
+      ++rounds;
+    }
+    wake.notify_one();
+  }
+  sleeper.join();
+  return cpuUs / count;
+}
+
+}  // namespace
+
+int main() {
+  std::printf("wake_cost: CPU time of the sleeping thread per sleep, nothing done in between\n");
+  std::printf("%10s %22s %22s\n", "sleep", "until a deadline (µs)", "woken by a thread (µs)");
+  for (const int sleepUs : {1000, 3000, 10000}) {
+    const int count = 2'000'000 / sleepUs;
+    std::printf("%7d µs %22.1f %22.1f\n", sleepUs, TimedWaitUs(sleepUs, count),
+                WokenUs(sleepUs, count));
+  }
+  return 0;
+}
