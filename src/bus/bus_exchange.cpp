@@ -8,6 +8,7 @@
 
 #include "bus/bus_master.h"
 #include "bus/readable_text.h"
+#include "support/conversions.h"
 #include "support/main_thread.h"
 #include "support/message_sink.h"
 #include "support/texts.h"
@@ -193,17 +194,17 @@ TSer485BusMaster::TAnswerEnd TSer485BusMaster::WaitForAnswer(TExchange& exchange
   // the shortest answer had their time on the wire, and as a rule not before the card's own
   // delay has passed either, as its answers taught; looking earlier would only wake the thread
   // for every character on its way.
-  const bool paced = FComPort.PacesBytes();
+  int64_t* const delayUs = FComPort.PacesBytes() ? &AnswerDelayUs(exchange.Text) : nullptr;
   int64_t lookFrom = exchange.ListenFromUs;
-  if (paced)
+  if (delayUs)
     lookFrom = std::max<int64_t>(
-        lookFrom, exchange.SentUs + ShortestExchangeUs(exchange.Sent.size(), FComPort.OpenBaud()) +
-                      AnswerDelayUs(exchange.Text));
+        lookFrom,
+        exchange.SentUs + ShortestExchangeUs(exchange.Sent.size(), FComPort.OpenBaud()) + *delayUs);
   lookFrom = std::min(lookFrom, deadline);
   bool firstLook = true;
   for (;;) {
     if (TakePiece(exchange.Answer)) {
-      if (paced && !firstLook) LearnAnswerDelay(exchange, false);
+      if (delayUs && !firstLook) LearnAnswerDelay(*delayUs, exchange, false);
       return TAnswerEnd::Answered;
     }
     if (!FActive.load()) return TAnswerEnd::Abandon;
@@ -223,7 +224,7 @@ TSer485BusMaster::TAnswerEnd TSer485BusMaster::WaitForAnswer(TExchange& exchange
       return TAnswerEnd::Abandon;
     }
     if (std::exchange(firstLook, false) && TakePiece(exchange.Answer)) {
-      if (paced) LearnAnswerDelay(exchange, true);
+      if (delayUs) LearnAnswerDelay(*delayUs, exchange, true);
       return TAnswerEnd::Answered;
     }
     // Part of a line, just come: the rest cannot be there before its characters had their time
@@ -241,7 +242,7 @@ int64_t TSer485BusMaster::RestOfLineUs(uint32_t baud) const {
   const std::size_t partial = FComPort.PartialLine().size();
   const std::size_t missing = partial + 2 < ShortestAnswer ? ShortestAnswer - partial : 2;
   const std::size_t skipped = missing > kCharsWaitedFor ? missing - kCharsWaitedFor : 0;
-  return static_cast<int64_t>(skipped * 10'000'000 / std::max<uint32_t>(baud, 1));
+  return LineTimeUs(skipped, baud);
 }
 
 int64_t& TSer485BusMaster::AnswerDelayUs(const std::string& command) {
@@ -250,19 +251,14 @@ int64_t& TSer485BusMaster::AnswerDelayUs(const std::string& command) {
     FAnswerDelaysUs.fill(0);
   }
   // Characters 2 and 3 of a command are its card's address.
-  auto hexDigit = [](char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    return -1;
-  };
-  std::size_t slot = FAnswerDelaysUs.size() - 1;
-  if (command.size() >= 3 && hexDigit(command[1]) >= 0 && hexDigit(command[2]) >= 0)
-    slot = static_cast<std::size_t>(hexDigit(command[1]) * 16 + hexDigit(command[2]));
-  return FAnswerDelaysUs[slot];
+  const int high = command.size() >= 3 ? HexDigitValue(command[1]) : -1;
+  const int low = command.size() >= 3 ? HexDigitValue(command[2]) : -1;
+  if (high < 0 || low < 0) return FAnswerDelaysUs.back();
+  return FAnswerDelaysUs[static_cast<std::size_t>(high * 16 + low)];
 }
 
-void TSer485BusMaster::LearnAnswerDelay(TExchange& exchange, bool wholeAtFirstLook) {
+void TSer485BusMaster::LearnAnswerDelay(int64_t& delay, const TExchange& exchange,
+                                        bool wholeAtFirstLook) {
   // A look that found the answer whole may have come late, one that did not was early: the
   // delay moves down four steps for the one and up one for the other, so that it settles where
   // about four looks in five are early. An early look costs a wake-up of the thread, a late one
@@ -270,17 +266,15 @@ void TSer485BusMaster::LearnAnswerDelay(TExchange& exchange, bool wholeAtFirstLo
   // that answers later than before is thus followed slowly, one that answers sooner quickly.
   constexpr int64_t kStepUpUs = 25;
   constexpr int64_t kStepDownUs = 4 * kStepUpUs;
-  int64_t& delay = AnswerDelayUs(exchange.Text);
   if (wholeAtFirstLook) {
     delay = std::max<int64_t>(delay - kStepDownUs, 0);
     return;
   }
   // How late the answer actually was, beyond its own line time: the look is never put off
   // beyond that.
-  const uint64_t chars = exchange.Sent.size() + 1 + exchange.Answer.size();
-  const int64_t lineUs =
-      static_cast<int64_t>(chars * 10'000'000 / std::max<uint32_t>(FComPort.OpenBaud(), 1));
-  const int64_t lateUs = FClock.NowUs() - exchange.SentUs - lineUs;
+  const int64_t lateUs =
+      FClock.NowUs() - exchange.SentUs -
+      LineTimeUs(exchange.Sent.size() + 1 + exchange.Answer.size(), FComPort.OpenBaud());
   delay = std::clamp<int64_t>(delay + kStepUpUs, 0, std::max<int64_t>(lateUs, 0));
 }
 

@@ -179,7 +179,9 @@ class TSer485BusMaster {
   // The card's learned delay (the time its answers take beyond their line time), to which the
   // first look at its answer is put off; the slot of the command's card address.
   int64_t& AnswerDelayUs(const std::string& command);
-  void LearnAnswerDelay(TExchange& exchange, bool wholeAtFirstLook);
+  void LearnAnswerDelay(int64_t& delay, const TExchange& exchange, bool wholeAtFirstLook);
+  // The time `chars` characters take on the line (10 bits each), in µs rounded down.
+  static int64_t LineTimeUs(std::size_t chars, uint32_t baud);
   void DropFurtherLines(const TExchange& exchange);
   // Hands the answer to its handler in the main thread, with what has to go there anyway: the
   // received pieces for the observer, the end of a one-shot and the records. True when there

@@ -11,20 +11,13 @@ std::string Field(const std::string& line, std::size_t start) {
   return start < line.size() ? line.substr(start, 2) : std::string();
 }
 
-int HexDigit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  return -1;
-}
-
 // A field counts as a number when the program's one number reader takes "$" + it, as the
 // modules read every field of an answer. Two hexadecimal digits, the field of every sound line,
 // are read here directly; anything else goes to the reader with its leniencies.
 int FieldValue(const std::string& field) {
   if (field.size() == 2) {
-    const int high = HexDigit(field[0]);
-    const int low = HexDigit(field[1]);
+    const int high = HexDigitValue(field[0]);
+    const int low = HexDigitValue(field[1]);
     if (high >= 0 && low >= 0) return high * 16 + low;
   }
   return TextToInt("$" + field, -1);

@@ -4,13 +4,6 @@
 
 namespace {
 
-int HexDigit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  return -1;
-}
-
 constexpr uint8_t kCodeIdentify = 0x01;
 
 }  // namespace
@@ -19,8 +12,8 @@ std::optional<TSimCommand> ParseSimCommand(const std::string& line) {
   if (line.size() != 9 || (line[0] != '?' && line[0] != '!')) return std::nullopt;
   uint8_t bytes[4];
   for (int i = 0; i < 4; ++i) {
-    const int high = HexDigit(line[1 + 2 * i]);
-    const int low = HexDigit(line[2 + 2 * i]);
+    const int high = HexDigitValue(line[1 + 2 * i]);
+    const int low = HexDigitValue(line[2 + 2 * i]);
     if (high < 0 || low < 0) return std::nullopt;
     bytes[i] = static_cast<uint8_t>(high * 16 + low);
   }

@@ -14,13 +14,6 @@ bool IsUpperHexDigit(char c) {
   return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F');
 }
 
-int HexValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  return -1;
-}
-
 std::string WithoutBlanks(const std::string& text) {
   std::string out;
   for (char c : text)
@@ -59,7 +52,7 @@ int StrictHexForm(const std::string& trimmed, int32_t& value) {
     if (!IsUpperHexDigit(s[i])) return 0;
   uint64_t v = 0;
   for (std::size_t i = 1; i < s.size(); ++i) {
-    v = v * 16 + static_cast<uint64_t>(HexValue(s[i]));
+    v = v * 16 + static_cast<uint64_t>(HexDigitValue(s[i]));
     if (v > static_cast<uint64_t>(std::numeric_limits<int32_t>::max())) return -1;
   }
   value = static_cast<int32_t>(v);
@@ -91,7 +84,7 @@ bool StandardInteger(const std::string& s, int32_t& value) {
   if (i >= s.size()) return false;
   uint64_t magnitude = 0;
   for (; i < s.size(); ++i) {
-    const int d = base == 16 ? HexValue(s[i]) : (s[i] >= '0' && s[i] <= '9' ? s[i] - '0' : -1);
+    const int d = base == 16 ? HexDigitValue(s[i]) : (s[i] >= '0' && s[i] <= '9' ? s[i] - '0' : -1);
     if (d < 0) return false;
     magnitude = magnitude * static_cast<uint64_t>(base) + static_cast<uint64_t>(d);
     if (magnitude > (uint64_t{1} << 32)) return false;
@@ -152,6 +145,13 @@ std::size_t ReadDecimal(const std::string& s, char decimalSeparator, double& val
 }
 
 }  // namespace
+
+int HexDigitValue(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  return -1;
+}
 
 std::string Trim(const std::string& text) {
   std::size_t b = 0, e = text.size();

@@ -20,6 +20,9 @@ TNumberFormat SystemNumberFormat();
 int32_t TextToIntOrBool(const std::string& text, int32_t defaultValue);
 int32_t TextToIntOrBool(const std::string& text, int32_t defaultValue, const TNumberFormat& format);
 
+// The value of one hexadecimal digit of either case, -1 for any other character.
+int HexDigitValue(char c);
+
 // Upper-case hexadecimal with at least `digits` digits; negative values as 32-bit two's
 // complement.
 std::string IntToHexText(int32_t value, int digits);
