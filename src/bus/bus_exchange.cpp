@@ -251,10 +251,9 @@ int64_t& TSer485BusMaster::AnswerDelayUs(const std::string& command) {
     FAnswerDelaysUs.fill(0);
   }
   // Characters 2 and 3 of a command are its card's address.
-  const int high = command.size() >= 3 ? HexDigitValue(command[1]) : -1;
-  const int low = command.size() >= 3 ? HexDigitValue(command[2]) : -1;
-  if (high < 0 || low < 0) return FAnswerDelaysUs.back();
-  return FAnswerDelaysUs[static_cast<std::size_t>(high * 16 + low)];
+  const int address = command.size() >= 3 ? HexPairValue(command[1], command[2]) : -1;
+  if (address < 0) return FAnswerDelaysUs.back();
+  return FAnswerDelaysUs[static_cast<std::size_t>(address)];
 }
 
 void TSer485BusMaster::LearnAnswerDelay(int64_t& delay, const TExchange& exchange,

@@ -35,14 +35,12 @@ uint32_t TSer485BusMaster::TransmitWaitUs(std::size_t length, uint32_t baud) {
 }
 
 int64_t TSer485BusMaster::LineTimeUs(std::size_t chars, uint32_t baud) {
-  return static_cast<int64_t>(static_cast<uint64_t>(chars) * 10'000'000 /
-                              std::max<uint32_t>(baud, 1));
+  if (baud == 0) baud = 9600;
+  return static_cast<int64_t>(static_cast<uint64_t>(chars) * 10'000'000 / baud);
 }
 
 uint32_t TSer485BusMaster::ShortestExchangeUs(std::size_t length, uint32_t baud) {
-  if (baud == 0) baud = 9600;
-  const uint64_t bits = (static_cast<uint64_t>(length) + 1 + ShortestAnswer) * 10 * 1'000'000;
-  return static_cast<uint32_t>(bits / baud);
+  return static_cast<uint32_t>(LineTimeUs(length + 1 + ShortestAnswer, baud));
 }
 
 void TSer485BusMaster::SetPollPriority(uint32_t n) {

@@ -180,7 +180,8 @@ class TSer485BusMaster {
   // first look at its answer is put off; the slot of the command's card address.
   int64_t& AnswerDelayUs(const std::string& command);
   void LearnAnswerDelay(int64_t& delay, const TExchange& exchange, bool wholeAtFirstLook);
-  // The time `chars` characters take on the line (10 bits each), in µs rounded down.
+  // The time `chars` characters take on the line (10 bits each), in µs rounded down; a line
+  // without a baud rate counts as 9600 baud, as in the other line times.
   static int64_t LineTimeUs(std::size_t chars, uint32_t baud);
   void DropFurtherLines(const TExchange& exchange);
   // Hands the answer to its handler in the main thread, with what has to go there anyway: the

@@ -16,9 +16,8 @@ std::string Field(const std::string& line, std::size_t start) {
 // are read here directly; anything else goes to the reader with its leniencies.
 int FieldValue(const std::string& field) {
   if (field.size() == 2) {
-    const int high = HexDigitValue(field[0]);
-    const int low = HexDigitValue(field[1]);
-    if (high >= 0 && low >= 0) return high * 16 + low;
+    const int value = HexPairValue(field[0], field[1]);
+    if (value >= 0) return value;
   }
   return TextToInt("$" + field, -1);
 }

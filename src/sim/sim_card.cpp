@@ -12,10 +12,9 @@ std::optional<TSimCommand> ParseSimCommand(const std::string& line) {
   if (line.size() != 9 || (line[0] != '?' && line[0] != '!')) return std::nullopt;
   uint8_t bytes[4];
   for (int i = 0; i < 4; ++i) {
-    const int high = HexDigitValue(line[1 + 2 * i]);
-    const int low = HexDigitValue(line[2 + 2 * i]);
-    if (high < 0 || low < 0) return std::nullopt;
-    bytes[i] = static_cast<uint8_t>(high * 16 + low);
+    const int value = HexPairValue(line[1 + 2 * i], line[2 + 2 * i]);
+    if (value < 0) return std::nullopt;
+    bytes[i] = static_cast<uint8_t>(value);
   }
   TSimCommand command;
   command.Kind = line[0];

@@ -153,6 +153,12 @@ int HexDigitValue(char c) {
   return -1;
 }
 
+int HexPairValue(char high, char low) {
+  const int h = HexDigitValue(high);
+  const int l = HexDigitValue(low);
+  return h < 0 || l < 0 ? -1 : h * 16 + l;
+}
+
 std::string Trim(const std::string& text) {
   std::size_t b = 0, e = text.size();
   while (b < e && IsBlank(text[b]))

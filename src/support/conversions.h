@@ -22,6 +22,8 @@ int32_t TextToIntOrBool(const std::string& text, int32_t defaultValue, const TNu
 
 // The value of one hexadecimal digit of either case, -1 for any other character.
 int HexDigitValue(char c);
+// The byte two hexadecimal digits spell, -1 unless both are digits.
+int HexPairValue(char high, char low);
 
 // Upper-case hexadecimal with at least `digits` digits; negative values as 32-bit two's
 // complement.
