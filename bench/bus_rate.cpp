@@ -205,6 +205,7 @@ int main(int argc, char** argv) {
     ifc.SetActive(true);
     if (!ifc.Active()) {
       std::fprintf(stderr, "cannot open %s\n", card.Path.c_str());
+      StopCard(card);
       return 1;
     }
     int answered = 0, timedOut = 0;
