@@ -16,8 +16,6 @@
 #include <poll.h>
 #include <signal.h>
 #include <sys/wait.h>
-#include <termios.h>
-#include <time.h>
 #include <unistd.h>
 
 #include <QCoreApplication>
@@ -79,34 +77,17 @@ struct TFigures {
   TThreadSleeps Start, End;
 };
 
-void SleepUntil(const timespec& at) {
-  while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &at, nullptr) == EINTR) {
-  }
-}
-
-timespec After(const timespec& from, int64_t us) {
-  timespec at = from;
-  at.tv_nsec += static_cast<long>(us % 1'000'000) * 1000;
-  at.tv_sec += static_cast<time_t>(us / 1'000'000) + at.tv_nsec / 1'000'000'000;
-  at.tv_nsec %= 1'000'000'000;
-  return at;
-}
-
 // The bare exchanges: see the comment at the top. The look comes 3 ms after the answer's end by
 // the line time: the simulated card's characters come later than the line time by up to a
 // character or two on a busy machine, and a look that finds the answer whole nearly every time
 // is what keeps it to two sleeps. That costs exchange rate, which is not what this row is for.
 TFigures BareExchanges(const std::string& path, uint32_t baud, int exchanges) {
   TFigures figures;
+  // No terminal settings to make: the card's side has made the pseudo-terminal raw.
   const int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
   if (fd < 0) return figures;
-  termios tio{};
-  tcgetattr(fd, &tio);
-  cfmakeraw(&tio);
-  cfsetspeed(&tio, baud == 19200 ? B19200 : B9600);
-  tcsetattr(fd, TCSANOW, &tio);
   const std::string command = "?1E200000\r";
-  const int64_t lookUs = (10 + 11) * 10'000'000LL / baud + 1000 + 3000;
+  const std::chrono::microseconds look((10 + 11) * 10'000'000LL / baud + 1000 + 3000);
 
   std::mutex mutex;
   std::condition_variable changed;
@@ -115,10 +96,9 @@ TFigures BareExchanges(const std::string& path, uint32_t baud, int exchanges) {
   std::thread bus([&] {
     std::string line;
     for (int i = 0; i < exchanges; ++i) {
-      timespec sent{};
-      clock_gettime(CLOCK_MONOTONIC, &sent);
+      const auto sent = std::chrono::steady_clock::now();
       if (write(fd, command.data(), command.size()) != static_cast<ssize_t>(command.size())) break;
-      SleepUntil(After(sent, lookUs));
+      std::this_thread::sleep_until(sent + look);
       line.clear();
       char buffer[256];
       while (line.find("\r\n") == std::string::npos) {
@@ -130,15 +110,14 @@ TFigures BareExchanges(const std::string& path, uint32_t baud, int exchanges) {
         pollfd wait = {fd, POLLIN, 0};
         if (poll(&wait, 1, 200) <= 0) break;
       }
-      timespec seen{};
-      clock_gettime(CLOCK_MONOTONIC, &seen);
+      const auto seen = std::chrono::steady_clock::now();
       {
         std::lock_guard<std::mutex> lock(mutex);
         ++handed;
         if (line.find("\r\n") != std::string::npos) ++whole;
       }
       changed.notify_all();
-      SleepUntil(After(seen, 2000));
+      std::this_thread::sleep_until(seen + std::chrono::milliseconds(2));
       std::unique_lock<std::mutex> lock(mutex);
       busWaiting = true;
       changed.wait(lock, [&] { return handled == handed; });
