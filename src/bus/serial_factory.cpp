@@ -6,6 +6,7 @@
 #include <mutex>
 #include <utility>
 
+#include "bus/port_list_cache.h"
 #include "bus/qt_serial_line.h"
 #include "support/conversions.h"
 
@@ -76,7 +77,12 @@ std::vector<TPortInfo> ListPorts(bool openableOnly) {
     std::lock_guard<std::mutex> lock(GMutex);
     lister = GLister;
   }
-  return lister ? lister(openableOnly) : SystemPorts(openableOnly);
+  if (lister) return lister(openableOnly);
+  // Whether a port can be opened changes without the devices changing: that list is made
+  // afresh each time.
+  if (openableOnly) return SystemPorts(true);
+  static TPortListCache cache(SerialDevicesFingerprint, [] { return SystemPorts(false); });
+  return cache.Ports();
 }
 
 bool SameName(const std::string& a, const std::string& b) {

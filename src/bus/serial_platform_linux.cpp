@@ -1,3 +1,4 @@
+#include <dirent.h>
 #include <fcntl.h>
 #include <grp.h>
 #include <linux/serial.h>
@@ -11,6 +12,7 @@
 #include <fstream>
 #include <vector>
 
+#include "bus/port_list_cache.h"
 #include "bus/qt_serial_line.h"
 #include "bus/serial_errors.h"
 #include "support/message_sink.h"
@@ -84,4 +86,16 @@ TOpenProbe ProbeOpenFailure(const std::string& port) {
   close(fd);
   probe.Errno = 0;
   return probe;
+}
+
+std::optional<TDevicesFingerprint> SerialDevicesFingerprint() {
+  // Every serial device has an entry here; one made anew (a replug under the same name) has a
+  // new inode number.
+  DIR* dir = opendir("/sys/class/tty");
+  if (!dir) return std::nullopt;
+  TDevicesFingerprint fingerprint;
+  while (const dirent* entry = readdir(dir))
+    fingerprint.insert(std::string(entry->d_name) + ':' + std::to_string(entry->d_ino));
+  closedir(dir);
+  return fingerprint;
 }

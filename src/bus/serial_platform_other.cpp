@@ -1,3 +1,4 @@
+#include "bus/port_list_cache.h"
 #include "bus/qt_serial_line.h"
 #include "bus/serial_errors.h"
 
@@ -12,4 +13,9 @@ bool PortHungUp(QSerialPort&) {
 // Qt's error kind is all there is: access is refused there only to a port in use.
 TOpenProbe ProbeOpenFailure(const std::string&) {
   return TOpenProbe{};
+}
+
+// No cheap way to tell there that the devices changed: the list is made afresh each time.
+std::optional<TDevicesFingerprint> SerialDevicesFingerprint() {
+  return std::nullopt;
 }

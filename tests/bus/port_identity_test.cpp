@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "bus/bus_interface.h"
+#include "bus/port_list_cache.h"
 #include "bus/serial_factory.h"
 #include "fakes/fake_serial_line.h"
 #include "fakes/manual_clock.h"
@@ -113,6 +114,63 @@ TEST_F(PortIdentityTest, ConnectUsesThePortThatCarriesTheStoredIdentity) {
               c.Logged ? 1u : 0u)
         << (sink.Lines().empty() ? "" : sink.Lines().front());
     ifc.SetActive(false);
+  }
+}
+
+// The system's port list is made afresh only when the devices changed, while a device that came
+// may still be getting its properties, or when it is old.
+TEST(PortListCacheTest, ListsAgainOnlyWhenTheDevicesMayHaveChanged) {
+  using TFingerprint = std::optional<TDevicesFingerprint>;
+  const TFingerprint a{{"a:1"}}, ab{{"a:1", "b:2"}}, none{TDevicesFingerprint{}};
+  struct {
+    int64_t AtMs;
+    TFingerprint Fingerprint;
+    bool Lists;
+  } steps[] = {
+      {0, a, true},     // what is there at the start may be settling too
+      {100, a, false},  // the checks of many interfaces in the same moment
+      {600, a, true},
+      {4999, a, true},
+      {5200, a, false},
+      {5600, a, true},  // the first list made after settling
+      {6000, a, false},
+      {35599, a, false},
+      {35600, a, true},   // too old
+      {36000, ab, true},  // a device came
+      {36200, ab, false},
+      {36800, ab, true},
+      {37000, a, true},  // one went, while the other is still settling
+      {37600, a, true},
+      {41600, a, true},
+      {42000, a, false},
+      {43000, none, true},  // one went: the list made now is good and stays so
+      {43100, none, false},
+      {43600, none, false},
+      {43700, std::nullopt, true},  // no fingerprint: always listed
+      {43800, std::nullopt, true},
+      {43900, none, true},  // what changed meanwhile is not known
+      {44000, none, false},
+  };
+  TManualClock clock(0);
+  TFingerprint fingerprint;
+  int listed = 0;
+  TPortListCache cache(
+      [&] { return fingerprint; },
+      [&] {
+        ++listed;
+        return std::vector<TPortInfo>{TPortInfo{std::to_string(listed), "", {}, ""}};
+      },
+      clock);
+  for (const auto& step : steps) {
+    SCOPED_TRACE(step.AtMs);
+    clock.AdvanceTo(step.AtMs * 1000);
+    fingerprint = step.Fingerprint;
+    const int before = listed;
+    const std::vector<TPortInfo> ports = cache.Ports();
+    EXPECT_EQ(listed - before, step.Lists ? 1 : 0);
+    // Always the latest list.
+    ASSERT_EQ(ports.size(), 1u);
+    EXPECT_EQ(ports[0].Name, std::to_string(listed));
   }
 }
 
