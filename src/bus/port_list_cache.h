@@ -17,7 +17,7 @@
 
 // This platform's fingerprint of the serial devices present, one entry per device: an entry
 // comes and goes with its device, and a device replaced under the same name has a new one.
-// Empty where the platform has none; the list is then made afresh every time.
+// Empty where the platform has none; a list then serves only the checks of one moment.
 using TDevicesFingerprint = std::set<std::string>;
 std::optional<TDevicesFingerprint> SerialDevicesFingerprint();
 
@@ -44,7 +44,10 @@ class TPortListCache {
   TClock& FClock;
   // Held while listing: callers that come meanwhile take the list being made.
   std::mutex FMutex;
-  bool FValid = false;
+  // What the list kept stands for: nothing yet, the devices of a moment without a fingerprint,
+  // or the devices of FSeen.
+  enum class TKept { Nothing, Unknown, Known };
+  TKept FKept = TKept::Nothing;
   TDevicesFingerprint FSeen;  // of the list kept
   int64_t FSettledAtMs = 0;   // when the last device to come is taken as settled
   int64_t FListedAtMs = 0;

@@ -15,7 +15,8 @@ TOpenProbe ProbeOpenFailure(const std::string&) {
   return TOpenProbe{};
 }
 
-// No cheap way to tell there that the devices changed: the list is made afresh each time.
+// No cheap way to tell there that the devices changed: a list serves only the checks of one
+// moment (many interfaces waiting for their adapters look at about the same time).
 std::optional<TDevicesFingerprint> SerialDevicesFingerprint() {
   return std::nullopt;
 }

@@ -146,10 +146,11 @@ TEST(PortListCacheTest, ListsAgainOnlyWhenTheDevicesMayHaveChanged) {
       {43000, none, true},  // one went: the list made now is good and stays so
       {43100, none, false},
       {43600, none, false},
-      {43700, std::nullopt, true},  // no fingerprint: always listed
-      {43800, std::nullopt, true},
-      {43900, none, true},  // what changed meanwhile is not known
-      {44000, none, false},
+      {43700, std::nullopt, true},  // no fingerprint: kept for the checks of one moment only
+      {43800, std::nullopt, false},
+      {44300, std::nullopt, true},
+      {44400, none, true},  // what changed meanwhile is not known
+      {44500, none, false},
   };
   TManualClock clock(0);
   TFingerprint fingerprint;
@@ -172,6 +173,11 @@ TEST(PortListCacheTest, ListsAgainOnlyWhenTheDevicesMayHaveChanged) {
     ASSERT_EQ(ports.size(), 1u);
     EXPECT_EQ(ports[0].Name, std::to_string(listed));
   }
+  // The very first call lists, also without a fingerprint and at the clock's start.
+  TManualClock start(0);
+  TPortListCache first([] { return TFingerprint(); }, [] { return std::vector<TPortInfo>(1); },
+                       start);
+  EXPECT_EQ(first.Ports().size(), 1u);
 }
 
 }  // namespace
