@@ -1,6 +1,9 @@
 #pragma once
-// Small helpers shared by the benchmark programs: process CPU time and percentiles.
+// Small helpers shared by the benchmark programs: process CPU time, percentiles, running the event
+// loop for a while.
 
+#include <QEventLoop>
+#include <QTimer>
 #include <algorithm>
 #include <chrono>
 #include <cstdint>
@@ -127,4 +130,11 @@ inline double Percentile(std::vector<double> values, double p) {
   const std::size_t index =
       static_cast<std::size_t>(p / 100.0 * static_cast<double>(values.size() - 1) + 0.5);
   return values[std::min(index, values.size() - 1)];
+}
+
+// Runs the main thread's event loop (timers, posted work) for the given time.
+inline void RunEventLoop(double seconds) {
+  QEventLoop loop;
+  QTimer::singleShot(static_cast<int>(seconds * 1000), &loop, &QEventLoop::quit);
+  loop.exec();
 }

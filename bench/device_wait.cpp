@@ -5,8 +5,6 @@
 // Usage: device_wait [seconds]
 
 #include <QCoreApplication>
-#include <QEventLoop>
-#include <QTimer>
 #include <cstdio>
 #include <memory>
 #include <vector>
@@ -20,17 +18,6 @@
 #include "sim/sim_pty.h"
 #include "support/main_thread.h"
 #include "support/message_sink.h"
-
-namespace {
-
-// Runs the event loop, the reconnect checks' timers with it.
-void RunEventsFor(double seconds) {
-  QEventLoop loop;
-  QTimer::singleShot(static_cast<int>(seconds * 1000), &loop, &QEventLoop::quit);
-  loop.exec();
-}
-
-}  // namespace
 
 int main(int argc, char** argv) {
   QCoreApplication app(argc, argv);
@@ -75,10 +62,10 @@ int main(int argc, char** argv) {
   // A program that has just started knows no more about its devices than that they may still be
   // getting set up: the figure is for one that has run a while.
   const double settled = started + 6.0 - WallSeconds();
-  if (settled > 0) RunEventsFor(settled);
+  if (settled > 0) RunEventLoop(settled);
 
   const double cpuStart = ProcessCpuSeconds();
-  RunEventsFor(seconds);
+  RunEventLoop(seconds);
   const double cpu = ProcessCpuSeconds() - cpuStart;
   const bool stillWaiting = allWaiting();
   std::printf(

@@ -103,12 +103,6 @@ class TPaintProbe : public QObject {
   TLumiKette* FRow;
 };
 
-void RunEventLoop(double seconds) {
-  QEventLoop loop;
-  QTimer::singleShot(static_cast<int>(seconds * 1000), &loop, &QEventLoop::quit);
-  loop.exec();
-}
-
 uint64_t AnswersSoFar(const std::vector<std::unique_ptr<TSimBus>>& buses) {
   uint64_t answers = 0;
   for (const auto& bus : buses)
