@@ -183,8 +183,8 @@ bool PortPresent(const std::string& portName) {
          QFileInfo::exists(QString::fromStdString(portName));
 }
 
-std::vector<TPortInfo> EnumComPortInfos() {
-  std::vector<TPortInfo> ports = EnumRealComPorts();
+std::vector<TPortInfo> RegisteredPortInfos() {
+  std::vector<TPortInfo> ports;
   std::lock_guard<std::mutex> lock(GMutex);
   for (const TRegistration& r : GRegistrations) {
     TPortInfo port;
@@ -192,6 +192,13 @@ std::vector<TPortInfo> EnumComPortInfos() {
     port.Description = r.Description;
     ports.push_back(std::move(port));
   }
+  return ports;
+}
+
+std::vector<TPortInfo> EnumComPortInfos() {
+  std::vector<TPortInfo> ports = EnumRealComPorts();
+  for (TPortInfo& port : RegisteredPortInfos())
+    ports.push_back(std::move(port));
   return ports;
 }
 

@@ -56,6 +56,8 @@ std::unique_ptr<TSerialLine> CreateSerialLine(const std::string& portName);
 
 // The real ports of this machine that can be opened now.
 std::vector<TPortInfo> EnumRealComPorts();
+// The registered lines, named as the port list shows them.
+std::vector<TPortInfo> RegisteredPortInfos();
 // The real ports, then the registered ones.
 std::vector<TPortInfo> EnumComPortInfos();
 // The real port of this name (or device path), if the operating system lists it.

@@ -218,7 +218,9 @@ void TfrmVelmoraConfig::FillPortList() {
                             [](const TPortInfo& p) { return IsPseudoTerminal(p.Name); }),
              real.end());
   std::vector<TPortInfo> ports = real;
-  for (const TPortInfo& port : EnumComPortInfos()) {
+  // Not the real ports once more: each is opened to see whether it can be, which takes long
+  // on some systems.
+  for (const TPortInfo& port : RegisteredPortInfos()) {
     const bool isReal = std::any_of(real.begin(), real.end(),
                                     [&](const TPortInfo& r) { return r.Name == port.Name; });
     if (!isReal && !IsPseudoTerminal(port.Name)) ports.push_back(port);

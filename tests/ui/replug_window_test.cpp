@@ -30,7 +30,11 @@
 
 namespace {
 
-std::vector<TPortInfo> FakePorts(bool) {
+// How often the list of ports that can be opened was made: each time opens every port.
+int GOpenableLists = 0;
+
+std::vector<TPortInfo> FakePorts(bool openableOnly) {
+  if (openableOnly) ++GOpenableLists;
   std::vector<TPortInfo> ports(3);
   ports[0].Name = "ttyS0";
   ports[1].Name = "ttyUSB0";
@@ -98,7 +102,16 @@ class ReplugWindowTest : public QObject {
   }
 
   void PortListNamesEachAdapter() {
+    RegisterSerialLine("SIM", "Simulierter Bus", [] { return std::unique_ptr<TSerialLine>(); });
+    GOpenableLists = 0;
     auto w = MakeWindow();
+    UnregisterSerialLine("SIM");
+    QCOMPARE(GOpenableLists, 1);
+    QStringList shown;
+    for (int i = 0; i < w->cboPort->count(); ++i)
+      shown << w->cboPort->itemText(i);
+    QCOMPARE(shown,
+             QStringList({main_window_detail::kNoPort, "ttyS0", "ttyUSB0", "ttyUSB1", "SIM"}));
     const int index = w->cboPort->findText("ttyUSB1");
     QVERIFY(index > 0);
     QCOMPARE(w->cboPort->itemData(index, main_window_detail::kPortDescriptionRole).toString(),
