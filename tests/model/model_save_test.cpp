@@ -51,7 +51,10 @@ class ModelSaveTest : public ::testing::Test {
 // The kill test: a child process saves the model over and over and is killed at a random moment
 // within its first saves; the file must then hold the old content or the new, byte for byte.
 // Half the rounds save over an existing file (with a section of another program), half save under
-// a new name, where the file must be missing or whole.
+// a new name, where the file must be missing or whole. Half the kills fall anywhere in about the
+// first two saves; the other half within the second, timed by the child's own first save, so that
+// a loaded machine, where the child runs slower than this process did, still sees kills after the
+// replace and while a save writes.
 TEST_F(ModelSaveTest, ASaveKilledAtAnyMomentLeavesTheOldOrTheNewFile) {
 #ifdef KAVOR_SANITIZED
   // A sanitized save is several times slower: fewer kills over a smaller model.
@@ -100,14 +103,32 @@ TEST_F(ModelSaveTest, ASaveKilledAtAnyMomentLeavesTheOldOrTheNewFile) {
       WriteFileAtomically(file, oldBytes);
     else
       QFile::remove(QString::fromStdString(fresh));
-    // Kills fall anywhere within about the first two saves, however fast this machine is.
-    const auto delay = std::uniform_int_distribution<long>(0, 2 * saveUs + 500)(random);
+    const bool afterFirstSave = round % 4 >= 2;
+    int started[2];
+    ASSERT_EQ(pipe(started), 0);
     const pid_t child = fork();
     ASSERT_GE(child, 0);
     if (child == 0) {
+      long firstSaveUs = 0;
+      if (afterFirstSave) {
+        const auto from = std::chrono::steady_clock::now();
+        SaveModelFile(list, target, header, "test: ");
+        firstSaveUs = static_cast<long>(std::chrono::duration_cast<std::chrono::microseconds>(
+                                            std::chrono::steady_clock::now() - from)
+                                            .count());
+      }
+      if (write(started[1], &firstSaveUs, sizeof firstSaveUs) != sizeof firstSaveUs) _exit(1);
       for (;;)
         SaveModelFile(list, target, header, "test: ");
     }
+    close(started[1]);
+    long firstSaveUs = -1;
+    const bool heard = read(started[0], &firstSaveUs, sizeof firstSaveUs) == sizeof firstSaveUs;
+    close(started[0]);
+    if (!heard) kill(child, SIGKILL);
+    ASSERT_TRUE(heard) << "round " << round << ": the saving process did not start";
+    const long delay = std::uniform_int_distribution<long>(
+        0, afterFirstSave ? firstSaveUs : 2 * saveUs + 500)(random);
     usleep(static_cast<useconds_t>(delay));
     kill(child, SIGKILL);
     waitpid(child, nullptr, 0);
