@@ -78,9 +78,9 @@ struct TFigures {
 };
 
 // The bare exchanges: see the comment at the top. The look comes 3 ms after the answer's end by
-// the line time: the simulated card's characters come later than the line time by up to a
-// character or two on a busy machine, and a look that finds the answer whole nearly every time
-// is what keeps it to two sleeps. That costs exchange rate, which is not what this row is for.
+// the line time, so that it finds the answer whole nearly every time, however late the card's
+// process comes round to a character on a busy machine: that is what keeps it to two sleeps. It
+// costs exchange rate, which is not what this row is for.
 TFigures BareExchanges(const std::string& path, uint32_t baud, int exchanges) {
   TFigures figures;
   // No terminal settings to make: the card's side has made the pseudo-terminal raw.

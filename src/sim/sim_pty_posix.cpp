@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <climits>
 #include <cstring>
 #include <mutex>
 #include <optional>
@@ -162,15 +161,19 @@ void TSimPtyServer::TImpl::Serve() {
     Outbound += Wire.TakeArrived(nowUs);
     FlushOutbound();
 
-    int timeoutMs = -1;
+    // To the microsecond: a wait rounded to whole milliseconds would hand on the characters of
+    // an answer up to a millisecond late, in clumps, unlike a UART.
+    timespec timeout{};
+    timespec* wait = nullptr;
     if (const std::optional<int64_t> nextUs = Wire.NextArrivalUs()) {
-      // Rounded up, so the wake-up never comes before the byte is due.
-      const int64_t waitMs = (std::max<int64_t>(*nextUs - nowUs, 0) + 999) / 1000;
-      timeoutMs = static_cast<int>(std::min<int64_t>(waitMs, INT_MAX));
+      const int64_t waitUs = std::max<int64_t>(*nextUs - nowUs, 0);
+      timeout.tv_sec = static_cast<time_t>(waitUs / 1'000'000);
+      timeout.tv_nsec = static_cast<long>(waitUs % 1'000'000 * 1000);
+      wait = &timeout;
     }
     pollfd fds[2] = {{WakeRead, POLLIN, 0}, {Master, POLLIN, 0}};
     if (!Outbound.empty()) fds[1].events |= POLLOUT;
-    const int ready = ::poll(fds, 2, timeoutMs);
+    const int ready = ::ppoll(fds, 2, wait, nullptr);
     if (ready < 0) {
       if (errno == EINTR) continue;
       return;
