@@ -146,9 +146,13 @@ TFigures BareExchanges(const std::string& path, uint32_t baud, int exchanges) {
   return figures;
 }
 
+// Exchanges per second the line allows: command, answer and the 2 ms gap, nothing else.
+double LineLimit(uint32_t baud) {
+  return 1.0 / ((10.0 + 11.0) * 10.0 / baud + 0.002);
+}
+
 double Ratio(uint32_t baud, const TFigures& f) {
-  const double lineLimit = 1.0 / ((10.0 + 11.0) * 10.0 / baud + 0.002);
-  return f.Seconds > 0 ? f.Answered / f.Seconds / lineLimit : 0;
+  return f.Seconds > 0 ? f.Answered / f.Seconds / LineLimit(baud) : 0;
 }
 
 // The middle value; of an even count the mean of the two in the middle.
@@ -168,10 +172,8 @@ void PrintRow(const char* what, uint32_t baud, const TFigures& f, int exchanges,
     std::printf("%-8s%7u could not run\n", what, baud);
     return;
   }
-  const double rate = f.Answered / f.Seconds;
-  const double lineLimit = 1.0 / ((10.0 + 11.0) * 10.0 / baud + 0.002);
-  std::printf("%-8s%7u %12.1f %12.1f %7.2f %18.3f %14.2f,%6.2f", what, baud, rate, lineLimit,
-              Ratio(baud, f), CpuPer1000(f, exchanges),
+  std::printf("%-8s%7u %12.1f %12.1f %7.2f %18.3f %14.2f,%6.2f", what, baud, f.Answered / f.Seconds,
+              LineLimit(baud), Ratio(baud, f), CpuPer1000(f, exchanges),
               static_cast<double>(f.End.Others - f.Start.Others) / exchanges,
               static_cast<double>(f.End.Main - f.Start.Main) / exchanges);
   std::printf(" %14.1f,%6.1f",
