@@ -8,18 +8,12 @@
 #include <functional>
 #include <mutex>
 #include <optional>
-#include <set>
 #include <string>
 #include <vector>
 
+#include "bus/serial_devices.h"
 #include "bus/serial_factory.h"
 #include "support/clock.h"
-
-// This platform's fingerprint of the serial devices present, one entry per device: an entry
-// comes and goes with its device, and a device replaced under the same name has a new one.
-// Empty where the platform has none; a list then serves only the checks of one moment.
-using TDevicesFingerprint = std::set<std::string>;
-std::optional<TDevicesFingerprint> SerialDevicesFingerprint();
 
 class TPortListCache {
  public:

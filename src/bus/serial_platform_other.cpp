@@ -15,8 +15,10 @@ TOpenProbe ProbeOpenFailure(const std::string&) {
   return TOpenProbe{};
 }
 
+#ifndef _WIN32
 // No cheap way to tell there that the devices changed: a list serves only the checks of one
 // moment (many interfaces waiting for their adapters look at about the same time).
 std::optional<TDevicesFingerprint> SerialDevicesFingerprint() {
   return std::nullopt;
 }
+#endif
