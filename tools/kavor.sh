@@ -7,6 +7,8 @@
 #                           check it with lintian
 #   tools/kavor.sh package-test   install that package, try the installed programs, remove it
 #                           (root only: it changes the machine)
+#   tools/kavor.sh wincheck compile the Windows-only sources (*_win.cpp) with MinGW, which nothing
+#                           else here builds; they may use the standard library and Windows only
 #   tools/kavor.sh deps     only install the packages
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -19,6 +21,7 @@ TEST_PACKAGES=(xvfb xauth)
 FUZZ_PACKAGES=(clang libclang-rt-14-dev)
 # CPack's Debian generator asks dpkg-shlibdeps (dpkg-dev) and file for the dependencies.
 PACKAGE_PACKAGES=(dpkg-dev file lintian desktop-file-utils)
+WINCHECK_PACKAGES=(g++-mingw-w64-x86-64-win32)
 
 install_missing() {
   local missing=()
@@ -81,8 +84,17 @@ case "${1:-}" in
     build "$preset"
     ctest --preset "$preset"
     ;;
+  wincheck)
+    install_missing "${WINCHECK_PACKAGES[@]}"
+    mapfile -t sources < <(find src -name '*_win.cpp' | sort)
+    for f in "${sources[@]}"; do
+      echo "$f"
+      x86_64-w64-mingw32-g++-win32 -std=c++20 -Wall -Wextra -Wpedantic -Werror -fsyntax-only \
+        -Isrc "$f"
+    done
+    ;;
   *)
-    echo "usage: $0 run|test [preset]|package|package-test|deps|fuzzdeps" >&2
+    echo "usage: $0 run|test [preset]|package|package-test|deps|fuzzdeps|wincheck" >&2
     exit 2
     ;;
 esac
