@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -42,32 +43,55 @@ inline double ProcessCpuSeconds() {
 #endif
 }
 
-// How often the program's threads went to sleep (voluntary context switches) so far, and how
-// long they ran (ns, from the scheduler's own account): the main thread's and the sum of all
-// others'. Zeros where unknown.
+// One thread's account so far: how often it went to sleep (voluntary context switches) and how
+// long it ran (ns, from the scheduler's own account).
+struct TThreadAccount {
+  uint64_t Sleeps = 0;
+  uint64_t RunNs = 0;
+};
+// Every thread of the process now, by thread id; empty where unknown.
+using TThreadAccounts = std::map<std::string, TThreadAccount>;
+inline TThreadAccounts ThreadAccounts() {
+  TThreadAccounts accounts;
+#ifdef __linux__
+  std::error_code error;
+  for (const auto& task : std::filesystem::directory_iterator("/proc/self/task", error)) {
+    TThreadAccount& account = accounts[task.path().filename().string()];
+    std::ifstream status(task.path() / "status");
+    std::string line;
+    while (std::getline(status, line)) {
+      if (line.rfind("voluntary_ctxt_switches:", 0) != 0) continue;
+      account.Sleeps = std::strtoull(line.c_str() + line.find(':') + 1, nullptr, 10);
+    }
+    std::ifstream schedstat(task.path() / "schedstat");
+    schedstat >> account.RunNs;
+  }
+#endif
+  return accounts;
+}
+
+// What the threads did between two snapshots: the main thread's sleeps and run time and the sum
+// of all others'. A thread that ended in between is left out, its account went with it (a
+// connection's thread still winding down when a run starts); one that started counts from zero.
 struct TThreadSleeps {
   uint64_t Main = 0;
   uint64_t Others = 0;
   uint64_t MainRunNs = 0;
   uint64_t OthersRunNs = 0;
 };
-inline TThreadSleeps ThreadSleeps() {
+inline TThreadSleeps ThreadSleepsBetween([[maybe_unused]] const TThreadAccounts& start,
+                                         [[maybe_unused]] const TThreadAccounts& end) {
   TThreadSleeps sleeps;
 #ifdef __linux__
   const std::string main = std::to_string(getpid());
-  std::error_code error;
-  for (const auto& task : std::filesystem::directory_iterator("/proc/self/task", error)) {
-    std::ifstream status(task.path() / "status");
-    std::string line;
-    while (std::getline(status, line)) {
-      if (line.rfind("voluntary_ctxt_switches:", 0) != 0) continue;
-      const uint64_t count = std::strtoull(line.c_str() + line.find(':') + 1, nullptr, 10);
-      (task.path().filename() == main ? sleeps.Main : sleeps.Others) += count;
-    }
-    std::ifstream schedstat(task.path() / "schedstat");
-    uint64_t runNs = 0;
-    if (schedstat >> runNs)
-      (task.path().filename() == main ? sleeps.MainRunNs : sleeps.OthersRunNs) += runNs;
+  for (const auto& [tid, now] : end) {
+    const auto before = start.find(tid);
+    const TThreadAccount from = before != start.end() ? before->second : TThreadAccount{};
+    // A thread id used again by a new thread reads less than the old one did.
+    const uint64_t slept = now.Sleeps >= from.Sleeps ? now.Sleeps - from.Sleeps : now.Sleeps;
+    const uint64_t ran = now.RunNs >= from.RunNs ? now.RunNs - from.RunNs : now.RunNs;
+    (tid == main ? sleeps.Main : sleeps.Others) += slept;
+    (tid == main ? sleeps.MainRunNs : sleeps.OthersRunNs) += ran;
   }
 #endif
   return sleeps;

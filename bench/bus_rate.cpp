@@ -75,7 +75,7 @@ struct TFigures {
   int Answered = 0;
   double Seconds = 0;
   double Cpu = 0;
-  TThreadSleeps Start, End;
+  TThreadSleeps Threads;
 };
 
 // The bare exchanges: see the comment at the top. The look comes 3 ms after the answer's end by
@@ -126,7 +126,7 @@ TFigures BareExchanges(const std::string& path, uint32_t baud, int exchanges) {
     }
   });
 
-  figures.Start = ThreadSleeps();
+  const TThreadAccounts threadsAtStart = ThreadAccounts();
   const double cpuStart = ProcessCpuSeconds();
   const double start = WallSeconds();
   {
@@ -139,7 +139,7 @@ TFigures BareExchanges(const std::string& path, uint32_t baud, int exchanges) {
   }
   figures.Seconds = WallSeconds() - start;
   figures.Cpu = ProcessCpuSeconds() - cpuStart;
-  figures.End = ThreadSleeps();
+  figures.Threads = ThreadSleepsBetween(threadsAtStart, ThreadAccounts());
   bus.join();
   figures.Answered = whole;
   close(fd);
@@ -170,9 +170,8 @@ double CpuPer1000(const TFigures& f, int exchanges) {
 // What the bus thread ran per time it went to sleep, its own work included: compared between the
 // two rows, it tells whether the program's extra CPU is in its work or in how often it sleeps.
 double RunUsPerSleep(const TFigures& f) {
-  const uint64_t sleeps = f.End.Others - f.Start.Others;
-  return sleeps > 0 ? static_cast<double>(f.End.OthersRunNs - f.Start.OthersRunNs) / 1000.0 / sleeps
-                    : 0;
+  const uint64_t sleeps = f.Threads.Others;
+  return sleeps > 0 ? static_cast<double>(f.Threads.OthersRunNs) / 1000.0 / sleeps : 0;
 }
 
 void PrintRow(const char* what, uint32_t baud, const TFigures& f, int exchanges, int timedOut) {
@@ -182,11 +181,10 @@ void PrintRow(const char* what, uint32_t baud, const TFigures& f, int exchanges,
   }
   std::printf("%-8s%7u %12.1f %12.1f %7.2f %18.3f %14.2f,%6.2f", what, baud, f.Answered / f.Seconds,
               LineLimit(baud), Ratio(baud, f), CpuPer1000(f, exchanges),
-              static_cast<double>(f.End.Others - f.Start.Others) / exchanges,
-              static_cast<double>(f.End.Main - f.Start.Main) / exchanges);
-  std::printf(" %14.1f,%6.1f",
-              static_cast<double>(f.End.OthersRunNs - f.Start.OthersRunNs) / 1000.0 / exchanges,
-              static_cast<double>(f.End.MainRunNs - f.Start.MainRunNs) / 1000.0 / exchanges);
+              static_cast<double>(f.Threads.Others) / exchanges,
+              static_cast<double>(f.Threads.Main) / exchanges);
+  std::printf(" %14.1f,%6.1f", static_cast<double>(f.Threads.OthersRunNs) / 1000.0 / exchanges,
+              static_cast<double>(f.Threads.MainRunNs) / 1000.0 / exchanges);
   if (timedOut > 0) std::printf("   (%d timed out)", timedOut);
   std::printf("\n");
 }
@@ -208,7 +206,7 @@ TFigures ProgramExchanges(uint32_t baud, int exchanges, int& timedOut) {
   }
   int answered = 0;
   timedOut = 0;
-  figures.Start = ThreadSleeps();
+  const TThreadAccounts threadsAtStart = ThreadAccounts();
   const double cpuStart = ProcessCpuSeconds();
   const double start = WallSeconds();
   for (int i = 0; i < exchanges; ++i)
@@ -218,7 +216,7 @@ TFigures ProgramExchanges(uint32_t baud, int exchanges, int& timedOut) {
   MainThread().WaitUntil([&] { return answered + timedOut == exchanges; }, std::chrono::minutes(5));
   figures.Seconds = WallSeconds() - start;
   figures.Cpu = ProcessCpuSeconds() - cpuStart;
-  figures.End = ThreadSleeps();
+  figures.Threads = ThreadSleepsBetween(threadsAtStart, ThreadAccounts());
   figures.Answered = answered;
   ifc.SetActive(false);
   StopCard(card);
