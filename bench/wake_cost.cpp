@@ -4,8 +4,12 @@
 // for an answer handler). The bus thread's figures in bus_rate cannot go below its sleeps per
 // exchange times these. Also the cost of one system call that does nothing: a virtual machine
 // may charge many times what the same call costs on the bare processor, and the bus thread
-// makes about ten per exchange.
+// makes about ten per exchange. A deadline is also slept through with a bare clock_nanosleep and
+// with a ppoll on an idle descriptor, as a wait on the port ends: if either cost clearly less than
+// the condition variable, the bus thread's waits would be worth changing.
 
+#include <poll.h>
+#include <sys/eventfd.h>
 #include <sys/syscall.h>
 #include <time.h>
 #include <unistd.h>
@@ -32,6 +36,28 @@ double TimedWaitUs(int sleepUs, int count) {
   for (int i = 0; i < count; ++i)
     wake.wait_until(lock, std::chrono::steady_clock::now() + std::chrono::microseconds(sleepUs));
   return (ThreadCpuUs() - start) / count;
+}
+
+double NanosleepUs(int sleepUs, int count) {
+  const timespec pause{0, sleepUs * 1000L};
+  const double start = ThreadCpuUs();
+  for (int i = 0; i < count; ++i)
+    clock_nanosleep(CLOCK_MONOTONIC, 0, &pause, nullptr);
+  return (ThreadCpuUs() - start) / count;
+}
+
+double PpollUs(int sleepUs, int count) {
+  const int idle = eventfd(0, EFD_NONBLOCK);
+  if (idle < 0) return 0;
+  const timespec pause{0, sleepUs * 1000L};
+  const double start = ThreadCpuUs();
+  for (int i = 0; i < count; ++i) {
+    pollfd wait{idle, POLLIN, 0};
+    ppoll(&wait, 1, &pause, nullptr);
+  }
+  const double us = (ThreadCpuUs() - start) / count;
+  close(idle);
+  return us;
 }
 
 double WokenUs(int sleepUs, int count) {
@@ -69,11 +95,12 @@ double SystemCallUs(int count) {
 
 int main() {
   std::printf("wake_cost: CPU time of the sleeping thread per sleep, nothing done in between\n");
-  std::printf("%10s %22s %22s\n", "sleep", "until a deadline (µs)", "woken by a thread (µs)");
+  std::printf("%10s %22s %22s %12s %12s\n", "sleep", "until a deadline (µs)",
+              "woken by a thread (µs)", "nanosleep", "ppoll");
   for (const int sleepUs : {1000, 3000, 10000}) {
     const int count = 2'000'000 / sleepUs;
-    std::printf("%7d µs %22.1f %22.1f\n", sleepUs, TimedWaitUs(sleepUs, count),
-                WokenUs(sleepUs, count));
+    std::printf("%7d µs %22.1f %22.1f %12.1f %12.1f\n", sleepUs, TimedWaitUs(sleepUs, count),
+                WokenUs(sleepUs, count), NanosleepUs(sleepUs, count), PpollUs(sleepUs, count));
   }
   std::printf("one system call that does nothing: %.2f µs\n", SystemCallUs(200'000));
   return 0;
