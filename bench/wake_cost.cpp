@@ -16,16 +16,21 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <cstdint>
 #include <cstdio>
 #include <mutex>
 #include <thread>
 
 namespace {
 
-double ThreadCpuUs() {
+int64_t ClockNs(clockid_t clock) {
   timespec t{};
-  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-  return static_cast<double>(t.tv_sec) * 1e6 + static_cast<double>(t.tv_nsec) / 1e3;
+  clock_gettime(clock, &t);
+  return static_cast<int64_t>(t.tv_sec) * 1'000'000'000 + t.tv_nsec;
+}
+
+double ThreadCpuUs() {
+  return static_cast<double>(ClockNs(CLOCK_THREAD_CPUTIME_ID)) / 1e3;
 }
 
 double TimedWaitUs(int sleepUs, int count) {
@@ -91,6 +96,31 @@ double SystemCallUs(int count) {
   return (ThreadCpuUs() - start) / count;
 }
 
+// A thread that never sleeps, reading the clock in a tight loop: every gap between two readings
+// longer than 10 µs is time the processor spent elsewhere (an interrupt, the host of a virtual
+// machine) while the thread counted as running. Prints how often that happened and how long it
+// took, and whether the thread was charged for it.
+void Interruptions(double seconds) {
+  const auto now = [] { return static_cast<double>(ClockNs(CLOCK_MONOTONIC)) / 1e3; };
+  const double cpuStart = ThreadCpuUs();
+  const double start = now();
+  double last = start, gapUs = 0;
+  long gaps = 0;
+  for (double at = start; at - start < seconds * 1e6; at = now()) {
+    if (at - last > 10) {
+      gapUs += at - last;
+      ++gaps;
+    }
+    last = at;
+  }
+  const double wallUs = last - start;
+  std::printf(
+      "a running thread: %.0f interruptions over 10 µs per second, %.1f µs each; it was "
+      "charged %.1f %% of the time as its CPU\n",
+      gaps / (wallUs / 1e6), gaps > 0 ? gapUs / gaps : 0,
+      100.0 * (ThreadCpuUs() - cpuStart) / wallUs);
+}
+
 }  // namespace
 
 int main() {
@@ -103,5 +133,6 @@ int main() {
                 WokenUs(sleepUs, count), NanosleepUs(sleepUs, count), PpollUs(sleepUs, count));
   }
   std::printf("one system call that does nothing: %.2f µs\n", SystemCallUs(200'000));
+  Interruptions(2.0);
   return 0;
 }
