@@ -84,12 +84,13 @@ inline TThreadSleeps ThreadSleepsBetween([[maybe_unused]] const TThreadAccounts&
   TThreadSleeps sleeps;
 #ifdef __linux__
   const std::string main = std::to_string(getpid());
+  // A thread id used again by a new thread reads less than the old one did: counted from zero.
+  const auto since = [](uint64_t now, uint64_t from) { return now >= from ? now - from : now; };
   for (const auto& [tid, now] : end) {
     const auto before = start.find(tid);
     const TThreadAccount from = before != start.end() ? before->second : TThreadAccount{};
-    // A thread id used again by a new thread reads less than the old one did.
-    const uint64_t slept = now.Sleeps >= from.Sleeps ? now.Sleeps - from.Sleeps : now.Sleeps;
-    const uint64_t ran = now.RunNs >= from.RunNs ? now.RunNs - from.RunNs : now.RunNs;
+    const uint64_t slept = since(now.Sleeps, from.Sleeps);
+    const uint64_t ran = since(now.RunNs, from.RunNs);
     (tid == main ? sleeps.Main : sleeps.Others) += slept;
     (tid == main ? sleeps.MainRunNs : sleeps.OthersRunNs) += ran;
   }
