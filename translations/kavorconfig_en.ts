@@ -392,6 +392,10 @@
         <source>ComPort %1 nicht gefunden, der Adapter %2 ist jetzt %3. </source>
         <translation>ComPort %1 not found, the adapter %2 is now %3. </translation>
     </message>
+    <message>
+        <source>ComPort %1 nicht gefunden, und Adapter mit der Kennung %2 gibt es mehrere (%3): welcher gemeint ist, lässt sich nicht erkennen. Bitte den Port wählen. </source>
+        <translation>ComPort %1 not found, and there are several adapters with the identity %2 (%3): which one is meant cannot be told. Please choose the port. </translation>
+    </message>
 </context>
 <context>
     <name>TIniFile</name>

@@ -3,6 +3,7 @@
 #include <QThread>
 #include <QTimer>
 #include <algorithm>
+#include <utility>
 
 #include "bus/bus_interface.h"
 #include "support/main_thread.h"
@@ -262,6 +263,7 @@ bool TSer485BusMaster::WaitQueueEmpty(std::chrono::milliseconds timeout) {
 void TSer485BusMaster::StartWaitingForDevice(uint64_t epoch) {
   if (epoch != FConnectEpoch.load() || FActive.load()) return;
   FWaitingForDevice.store(true);
+  FAmbiguityReported = false;
   if (!FReconnectTimer) {
     FReconnectTimer = std::make_unique<QTimer>();
     FReconnectTimer->setInterval(ReconnectCheckMs);
@@ -285,10 +287,12 @@ void TSer485BusMaster::TryReconnect() {
     if (FTerminate) return;
   }
   // Only a device that is there is tried: a failed open every second would fill the log.
-  const std::string port = FComPort.Port();
-  if (!PortPresent(port) && FindPortByIdentity(FComPort.Identity()).empty()) return;
+  const TComPort::TPortChoice choice = FComPort.ChoosePort(true);
+  if (!choice.Ambiguous.empty() && !std::exchange(FAmbiguityReported, true))
+    ReportMessage(choice.Ambiguous);
+  if (!choice.Present) return;
   try {
-    RunInBusThread([this] { FComPort.Open(); });
+    RunInBusThread([this] { FComPort.Open(true); });
   } catch (const std::exception&) {
     return;  // there, but not yet usable (still being set up by the system): the next check
   }

@@ -278,6 +278,7 @@ class TSer485BusMaster {
   std::atomic<bool> FHasDroppedObserver{false};
   std::unique_ptr<QThread> FThread;
   std::unique_ptr<QTimer> FReconnectTimer;
+  bool FAmbiguityReported = false;  // that the adapter cannot be told from its twins, this wait
   std::shared_ptr<int> FAlive = std::make_shared<int>(0);
 
   // Exchange records on their way to the main thread; FRecordMutex covers the two below.

@@ -1,7 +1,9 @@
 #include "bus/com_port.h"
-#include "support/texts.h"
+
+#include <algorithm>
 
 #include "support/message_sink.h"
+#include "support/texts.h"
 
 bool TLineSplitter::NextPiece(std::string& piece) {
   const std::size_t pos = FBuffer.find(FTerminator);
@@ -12,9 +14,32 @@ bool TLineSplitter::NextPiece(std::string& piece) {
   return true;
 }
 
-TComPort::TComPort() = default;
+namespace {
+
+// Every line of this program, for the ports the others are set to.
+std::mutex GLinesMutex;
+std::vector<const TComPort*> GLines;
+
+std::vector<std::string> PortsOfOtherLines(const TComPort* own) {
+  std::vector<std::string> ports;
+  std::lock_guard<std::mutex> lock(GLinesMutex);
+  for (const TComPort* line : GLines)
+    if (line != own) ports.push_back(line->Port());
+  return ports;
+}
+
+}  // namespace
+
+TComPort::TComPort() {
+  std::lock_guard<std::mutex> lock(GLinesMutex);
+  GLines.push_back(this);
+}
 
 TComPort::~TComPort() {
+  {
+    std::lock_guard<std::mutex> lock(GLinesMutex);
+    GLines.erase(std::remove(GLines.begin(), GLines.end(), this), GLines.end());
+  }
   try {
     Close();
   } catch (...) {
@@ -47,29 +72,71 @@ void TComPort::SetIdentity(const TUsbIdentity& identity) {
   FIdentity = identity;
 }
 
-void TComPort::Open() {
+TComPort::TPortChoice TComPort::ChoosePort(bool reconnecting) const {
+  TPortChoice choice;
+  TUsbIdentity identity;
+  {
+    std::lock_guard<std::mutex> lock(FSettingsMutex);
+    choice.Port = FPort;
+    identity = FIdentity;
+  }
+  choice.Present = PortPresent(choice.Port);
+  if (choice.Present && reconnecting && !identity.Empty()) {
+    // A typed device path that the system does not list (a link, a pseudo-terminal) is taken
+    // at its word.
+    const std::optional<TPortInfo> there = FindRealPort(choice.Port);
+    choice.Present = !there || there->Identity == identity;
+  }
+  if (choice.Present || identity.Empty()) return choice;
+  const std::vector<std::string> others = PortsOfOtherLines(this);
+  std::vector<TPortInfo> candidates = PortsCarryingIdentity(identity);
+  std::erase_if(candidates, [&](const TPortInfo& port) {
+    return std::any_of(others.begin(), others.end(),
+                       [&](const std::string& other) { return PortIsNamed(port, other); });
+  });
+  if (candidates.size() == 1) {
+    choice.Port = candidates.front().Name;
+    choice.Present = true;
+    choice.Renamed = true;
+  } else if (candidates.size() > 1) {
+    std::string names;
+    for (const TPortInfo& port : candidates)
+      names += (names.empty() ? "" : ", ") + port.Name;
+    choice.Ambiguous = TrText("TComPort",
+                              "ComPort %1 nicht gefunden, und Adapter mit der Kennung %2 gibt es "
+                              "mehrere (%3): welcher gemeint ist, lässt sich nicht erkennen. Bitte "
+                              "den Port wählen. ")
+                           .Arg(choice.Port)
+                           .Arg(identity.Text())
+                           .Arg(names)
+                           .Shown();
+  }
+  return choice;
+}
+
+void TComPort::Open(bool reconnecting) {
   if (FConnected) return;
-  std::string port;
+  std::string asked;
   TUsbIdentity identity;
   TSerialLineCreator creator;
   {
     std::lock_guard<std::mutex> lock(FSettingsMutex);
-    port = FPort;
+    asked = FPort;
     identity = FIdentity;
     creator = FCreator;
   }
-  // USB adapters change their name when they are plugged in again.
-  if (!identity.Empty() && !PortPresent(port)) {
-    const std::string found = FindPortByIdentity(identity);
-    if (!found.empty() && found != port) {
-      ReportMessage(TrText("TComPort", "ComPort %1 nicht gefunden, der Adapter %2 ist jetzt %3. ")
-                        .Arg(port)
-                        .Arg(identity.Text())
-                        .Arg(found));
-      port = found;
-      std::lock_guard<std::mutex> lock(FSettingsMutex);
-      FPort = port;
-    }
+  const TPortChoice choice = ChoosePort(reconnecting);
+  if (!choice.Ambiguous.empty())
+    throw EComError("TCOMPORT : cannot open " + asked + "\r" + choice.Ambiguous);
+  if (reconnecting && !choice.Present) return;
+  const std::string port = choice.Port;
+  if (choice.Renamed) {
+    ReportMessage(TrText("TComPort", "ComPort %1 nicht gefunden, der Adapter %2 ist jetzt %3. ")
+                      .Arg(asked)
+                      .Arg(identity.Text())
+                      .Arg(port));
+    std::lock_guard<std::mutex> lock(FSettingsMutex);
+    if (FPort == asked) FPort = port;
   }
   std::unique_ptr<TSerialLine> line = creator ? creator() : CreateSerialLine(port);
   if (!line)

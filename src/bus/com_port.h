@@ -61,10 +61,24 @@ class TComPort {
   // Tests and tools make the line themselves; by default it comes from the factory.
   void SetLineCreator(TSerialLineCreator creator);
 
-  // Opens the port if it is closed. A port name that does not exist gives way to the port that
-  // carries the stored identity (the new name is logged and kept); a real port's identity is
-  // learnt. Throws EComError ("TCOMPORT : cannot open " ...).
-  void Open();
+  // Where an Open goes now.
+  struct TPortChoice {
+    std::string Port;       // the port's own name, or the adapter's new one
+    bool Present = false;   // a device to open is there under Port
+    bool Renamed = false;   // Port is the adapter's new name
+    std::string Ambiguous;  // the log line when several ports carry the stored identity
+  };
+  // A port name without a device gives way to the one port that carries the stored identity
+  // and that no other line of this program is set to. With several such ports nothing is
+  // guessed: the wrong one would be another bus, or some other device of the same make.
+  // `reconnecting`: the user chose nothing just now, so a device under the name that is another
+  // adapter does not count either (after a replug the names may have changed hands).
+  TPortChoice ChoosePort(bool reconnecting) const;
+
+  // Opens the port if it is closed, where ChoosePort says (a new name is logged and kept); a
+  // real port's identity is learnt. Reconnecting, nothing is opened without a device there.
+  // Throws EComError ("TCOMPORT : cannot open " ...).
+  void Open(bool reconnecting = false);
   void Close();
   bool Connected() const { return FConnected.load(); }
   // The port name and baud rate of the open line. Bus thread.

@@ -157,18 +157,22 @@ std::vector<TPortInfo> EnumRealComPorts() {
   return ListPorts(true);
 }
 
+bool PortIsNamed(const TPortInfo& port, const std::string& portName) {
+  return SameName(port.Name, portName) || (!port.Location.empty() && port.Location == portName);
+}
+
 std::optional<TPortInfo> FindRealPort(const std::string& portName) {
   for (TPortInfo& port : ListPorts(false))
-    if (SameName(port.Name, portName) || (!port.Location.empty() && port.Location == portName))
-      return std::move(port);
+    if (PortIsNamed(port, portName)) return std::move(port);
   return std::nullopt;
 }
 
-std::string FindPortByIdentity(const TUsbIdentity& identity) {
-  if (identity.Empty()) return std::string();
-  for (const TPortInfo& port : ListPorts(false))
-    if (port.Identity == identity) return port.Name;
-  return std::string();
+std::vector<TPortInfo> PortsCarryingIdentity(const TUsbIdentity& identity) {
+  std::vector<TPortInfo> found;
+  if (identity.Empty()) return found;
+  for (TPortInfo& port : ListPorts(false))
+    if (port.Identity == identity) found.push_back(std::move(port));
+  return found;
 }
 
 bool PortPresent(const std::string& portName) {

@@ -62,8 +62,11 @@ std::vector<TPortInfo> RegisteredPortInfos();
 std::vector<TPortInfo> EnumComPortInfos();
 // The real port of this name (or device path), if the operating system lists it.
 std::optional<TPortInfo> FindRealPort(const std::string& portName);
-// The name of the real port carrying this USB identity, or empty.
-std::string FindPortByIdentity(const TUsbIdentity& identity);
+// The real ports carrying this USB identity; none for an empty one. Adapters without a serial
+// number carry the same identity as every other of their kind, and so do clones sharing one.
+std::vector<TPortInfo> PortsCarryingIdentity(const TUsbIdentity& identity);
+// Whether the port is the one of this name or device path.
+bool PortIsNamed(const TPortInfo& port, const std::string& portName);
 // Whether a line can be made for the port name now: a registered line, a listed port, or an
 // existing device path.
 bool PortPresent(const std::string& portName);

@@ -2,7 +2,9 @@
 // the name kept afterwards, the identity learnt, and what the log says.
 #include <gtest/gtest.h>
 
-#include "bus/bus_interface.h"
+#include <ostream>
+
+#include "bus/com_port.h"
 #include "bus/port_list_cache.h"
 #include "bus/serial_factory.h"
 #include "fakes/fake_serial_line.h"
@@ -13,10 +15,21 @@ namespace {
 
 const TUsbIdentity kAdapterA{0x0403, 0x6001, "A10K3J2F"};
 const TUsbIdentity kAdapterB{0x0403, 0x6001, "B77Q1X"};
+// Adapters without a serial number: every one of the make looks the same.
+const TUsbIdentity kTwin{0x1A86, 0x7523, ""};
 
-// Two FTDI adapters and a built-in port; "ttyUSB1" is adapter A after a replug.
+}  // namespace
+
+// Readable in a failure message.
+void PrintTo(const TUsbIdentity& identity, std::ostream* out) {
+  *out << '"' << identity.Text() << '"';
+}
+
+namespace {
+
+// Two FTDI adapters, two twins and a built-in port; "ttyUSB1" is adapter A after a replug.
 std::vector<TPortInfo> FakePorts(bool) {
-  std::vector<TPortInfo> ports(3);
+  std::vector<TPortInfo> ports(5);
   ports[0].Name = "ttyS0";
   ports[0].Location = "/dev/ttyS0";
   ports[1].Name = "ttyUSB1";
@@ -25,6 +38,11 @@ std::vector<TPortInfo> FakePorts(bool) {
   ports[2].Name = "ttyUSB2";
   ports[2].Location = "/dev/ttyUSB2";
   ports[2].Identity = kAdapterB;
+  for (std::size_t i : {3u, 4u}) {
+    ports[i].Name = "ttyUSB" + std::to_string(i);
+    ports[i].Location = "/dev/" + ports[i].Name;
+    ports[i].Identity = kTwin;
+  }
   return ports;
 }
 
@@ -57,63 +75,115 @@ TEST_F(PortIdentityTest, PortListText) {
 }
 
 TEST_F(PortIdentityTest, LookupOnThePortList) {
-  EXPECT_EQ(FindPortByIdentity(kAdapterA), "ttyUSB1");
-  EXPECT_EQ(FindPortByIdentity(kAdapterB), "ttyUSB2");
-  EXPECT_EQ(FindPortByIdentity({0x0403, 0x6001, "OTHER"}), "");
-  EXPECT_EQ(FindPortByIdentity(TUsbIdentity()), "") << "the built-in port has no identity";
+  auto names = [](const TUsbIdentity& identity) {
+    std::vector<std::string> found;
+    for (const TPortInfo& port : PortsCarryingIdentity(identity))
+      found.push_back(port.Name);
+    return found;
+  };
+  EXPECT_EQ(names(kAdapterA), std::vector<std::string>{"ttyUSB1"});
+  EXPECT_EQ(names(kTwin), (std::vector<std::string>{"ttyUSB3", "ttyUSB4"}));
+  EXPECT_TRUE(names({0x0403, 0x6001, "OTHER"}).empty());
+  EXPECT_TRUE(names(TUsbIdentity()).empty()) << "the built-in port has no identity";
   EXPECT_TRUE(PortPresent("ttyUSB1"));
   EXPECT_TRUE(PortPresent("/dev/ttyUSB2"));
   EXPECT_FALSE(PortPresent("ttyUSB0"));
   EXPECT_EQ(FindRealPort("/dev/ttyUSB1")->Identity, kAdapterA);
 }
 
-// What a connect opens, with the port name and identity the model had.
-TEST_F(PortIdentityTest, ConnectUsesThePortThatCarriesTheStoredIdentity) {
+// What an open goes to, with the port name and identity the model had, whether the user
+// connects or the program reconnects after a replug, and which port another interface is set to.
+TEST_F(PortIdentityTest, OpenGoesToThePortThatCarriesTheStoredIdentity) {
+  const std::string twinsLine =
+      "TCOMPORT : cannot open ttyUSB0\rComPort ttyUSB0 nicht gefunden, und Adapter mit der "
+      "Kennung 1A86:7523: gibt es mehrere (ttyUSB3, ttyUSB4): welcher gemeint ist, lässt sich "
+      "nicht erkennen. Bitte den Port wählen. ";
   struct {
     const char* Port;
     TUsbIdentity Stored;
-    const char* Opened;  // empty: the connect fails
+    bool Reconnecting;
+    const char* OtherInterface;  // the port another interface is set to
+    const char* Opened;          // empty: nothing opened
     TUsbIdentity Learnt;
-    bool Logged;  // the new name is logged
+    bool Renamed;       // the new name is logged and kept
+    const char* Error;  // what the open throws
   } cases[] = {
       // Renamed on replug: found under its new name.
-      {"ttyUSB0", kAdapterA, "ttyUSB1", kAdapterA, true},
+      {"ttyUSB0", kAdapterA, false, "", "ttyUSB1", kAdapterA, true, ""},
+      {"ttyUSB0", kAdapterA, true, "", "ttyUSB1", kAdapterA, true, ""},
       // A name that is there is the user's choice, also with another adapter's identity stored.
-      {"ttyUSB2", kAdapterA, "ttyUSB2", kAdapterB, false},
+      {"ttyUSB2", kAdapterA, false, "", "ttyUSB2", kAdapterB, false, ""},
+      // Without the user, a name that went to another adapter is not this interface's.
+      {"ttyUSB2", kAdapterA, true, "", "ttyUSB1", kAdapterA, true, ""},
+      {"ttyUSB2", {0x0403, 0x6001, "GONE"}, true, "", "", {0x0403, 0x6001, "GONE"}, false, ""},
+      {"ttyS0", kAdapterA, true, "", "ttyUSB1", kAdapterA, true, ""},
+      {"ttyUSB3", kTwin, true, "", "ttyUSB3", kTwin, false, ""},
       // Nothing stored yet: the identity is learnt at the first connect.
-      {"/dev/ttyUSB1", TUsbIdentity(), "/dev/ttyUSB1", kAdapterA, false},
+      {"/dev/ttyUSB1", TUsbIdentity(), false, "", "/dev/ttyUSB1", kAdapterA, false, ""},
+      {"/dev/ttyUSB1", TUsbIdentity(), true, "", "/dev/ttyUSB1", kAdapterA, false, ""},
       // A port without an identity leaves none behind.
-      {"ttyS0", kAdapterA, "ttyS0", TUsbIdentity(), false},
-      // Neither the name nor the adapter is there.
-      {"ttyUSB0", {0x0403, 0x6001, "GONE"}, "", {0x0403, 0x6001, "GONE"}, false},
+      {"ttyS0", kAdapterA, false, "", "ttyS0", TUsbIdentity(), false, ""},
+      // Neither the name nor the adapter is there: the user's connect tries the name.
+      {"ttyUSB0",
+       {0x0403, 0x6001, "GONE"},
+       false,
+       "",
+       "",
+       {0x0403, 0x6001, "GONE"},
+       false,
+       "TCOMPORT : cannot open ttyUSB0\rnot listed"},
+      {"ttyUSB0", {0x0403, 0x6001, "GONE"}, true, "", "", {0x0403, 0x6001, "GONE"}, false, ""},
+      // Twins: which one is this interface's cannot be told.
+      {"ttyUSB0", kTwin, false, "", "", kTwin, false, twinsLine.c_str()},
+      {"ttyUSB0", kTwin, true, "", "", kTwin, false, twinsLine.c_str()},
+      // ... unless the other one is another interface's.
+      {"ttyUSB0", kTwin, true, "ttyUSB3", "ttyUSB4", kTwin, true, ""},
+      {"ttyUSB0", kTwin, false, "/dev/ttyUSB4", "ttyUSB3", kTwin, true, ""},
+      // An adapter another interface is set to is not taken from it.
+      {"ttyUSB0", kAdapterA, true, "/dev/ttyUSB1", "", kAdapterA, false, ""},
+      {"ttyUSB0", kAdapterA, false, "ttyUSB1", "", kAdapterA, false,
+       "TCOMPORT : cannot open ttyUSB0\rnot listed"},
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.Port);
+    SCOPED_TRACE(std::string(c.Port) + (c.Reconnecting ? " reconnecting" : "") + " other " +
+                 c.OtherInterface);
     TManualClock clock;
     TFakeBus bus(clock);
+    bus.OpenError = "not listed";
     TRecordingSink sink;
-    TRS485IFC ifc(&clock);
-    ifc.BusMaster().ComPort().SetLineCreator([&] {
-      const std::string port = ifc.Port();
+    TComPort other;
+    other.SetPort(*c.OtherInterface ? c.OtherInterface : "COM1");
+    TComPort port;
+    std::string opening;
+    port.SetLineCreator([&] {
       // Only the ports of the list can be opened.
-      bus.FailOpen = !PortPresent(port);
+      opening = port.Port();
+      bus.FailOpen = !PortPresent(opening);
       return bus.MakeLine();
     });
-    ifc.SetPort(c.Port);
-    ifc.SetUsbIdentity(c.Stored);
-    ifc.SetActive(true);
-    EXPECT_EQ(ifc.Active(), *c.Opened != 0);
-    if (*c.Opened) {
-      ASSERT_FALSE(bus.Events().empty());
-      EXPECT_EQ(bus.Events().front().Text, c.Opened);
-      EXPECT_EQ(ifc.Port(), c.Opened);
+    port.SetPort(c.Port);
+    port.SetIdentity(c.Stored);
+    std::string error;
+    try {
+      port.Open(c.Reconnecting);
+    } catch (const EComError& e) {
+      error = e.what();
     }
-    EXPECT_EQ(ifc.UsbIdentity(), c.Learnt);
+    EXPECT_EQ(error, c.Error);
+    EXPECT_EQ(port.Connected(), *c.Opened != 0);
+    if (*c.Opened) {
+      EXPECT_EQ(port.OpenPort(), c.Opened);
+      EXPECT_EQ(port.Port(), c.Opened);
+    } else {
+      EXPECT_EQ(port.Port(), c.Port);
+    }
+    EXPECT_EQ(port.Identity(), c.Learnt);
     EXPECT_EQ(sink.Count(std::string("ComPort ") + c.Port + " nicht gefunden, der Adapter " +
                          c.Stored.Text() + " ist jetzt " + c.Opened),
-              c.Logged ? 1u : 0u)
+              c.Renamed ? 1u : 0u);
+    EXPECT_EQ(sink.Lines().size(), c.Renamed ? 1u : 0u)
         << (sink.Lines().empty() ? "" : sink.Lines().front());
-    ifc.SetActive(false);
+    port.Close();
   }
 }
 

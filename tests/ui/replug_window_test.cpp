@@ -8,10 +8,12 @@
 #include <QLabel>
 #include <QListView>
 #include <QPlainTextEdit>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTreeWidget>
 #include <memory>
+#include <mutex>
 
 #include "bus/bus_interface.h"
 #include "bus/serial_factory.h"
@@ -44,6 +46,27 @@ std::vector<TPortInfo> FakePorts(bool openableOnly) {
   ports[1].Description = DescribePort("FTDI", "USB-RS485", ports[1].Identity);
   ports[2].Description = DescribePort("FTDI", "USB-RS485", ports[2].Identity);
   return ports;
+}
+
+// The ports a test lists, for a port list that changes while the bus thread looks at it.
+std::mutex GListedMutex;
+std::vector<TPortInfo> GListed;
+
+void SetListed(std::vector<TPortInfo> ports) {
+  std::lock_guard<std::mutex> lock(GListedMutex);
+  GListed = std::move(ports);
+}
+
+std::vector<TPortInfo> ListedPorts(bool) {
+  std::lock_guard<std::mutex> lock(GListedMutex);
+  return GListed;
+}
+
+TPortInfo Listed(const QString& name, const TUsbIdentity& identity) {
+  TPortInfo port;
+  port.Name = name.toStdString();
+  port.Identity = identity;
+  return port;
 }
 
 #ifndef _WIN32
@@ -194,6 +217,76 @@ class ReplugWindowTest : public QObject {
                qPrintable(log[0]));
       QVERIFY2(log[1].contains("ComPort " + link + " ist wieder verfügbar"), qPrintable(log[1]));
     }
+    ifc->SetActive(false);
+  }
+
+  // Two adapters of a make without serial numbers look the same: after a replug the program
+  // takes neither, says so once, and takes the one that no other interface is set to. A name
+  // that came back with another adapter behind it is not taken either.
+  void ReplugAmongTwinsTakesNoGuess() {
+    const TUsbIdentity twin{0x1A86, 0x7523, ""};
+    const TUsbIdentity another{0x0403, 0x6001, "B77Q1X"};
+    const QString first = Dir->path() + "/ttyKAVOR1";
+    const QString second = Dir->path() + "/ttyKAVOR2";
+    const QString third = Dir->path() + "/ttyKAVOR3";
+    TSimBus bus;
+    bus.AddDefaultCards();
+    auto server = std::make_unique<TSimPtyServer>(bus);
+    QVERIFY(QFile::link(QString::fromStdString(server->Start(19200)), first));
+    SetPortLister(ListedPorts);
+    const auto restore = qScopeGuard([] { SetPortLister(FakePorts); });
+    SetListed({Listed(first, twin)});
+
+    auto w = MakeWindow();
+    TRS485IFC* ifc = w->SelectedIFC();
+    QVERIFY(ifc);
+    w->cboBaud->setCurrentIndex(w->cboBaud->findText("19200"));
+    w->cboPort->setEditText(first);
+    w->ConnectIFC(true);
+    QVERIFY2(ifc->Active(), qPrintable(w->Memo1->toPlainText()));
+    QCOMPARE(ifc->UsbIdentity().Text(), twin.Text());
+    // Polled all the time, so that the loss is seen.
+    TModulsItem* item = w->ModulsList().AddModul("TMXB01", ifc, 0x1E);
+    QVERIFY(item && item->Modul);
+    item->Modul->SetAktiv(true);
+    TSer485BusMaster& master = ifc->BusMaster();
+
+    const qsizetype logFrom = w->Memo1->toPlainText().size();
+    server.reset();
+    QFile::remove(first);
+    SetListed({});
+    QTRY_VERIFY_WITH_TIMEOUT(master.WaitingForDevice(), 3000);
+
+    server = std::make_unique<TSimPtyServer>(bus);
+    const QString pty = QString::fromStdString(server->Start(19200));
+    for (const QString& link : {first, second, third})
+      QVERIFY(QFile::link(pty, link));
+    SetListed({Listed(first, another)});
+    QTest::qWait(1300);
+    QVERIFY(!ifc->Active());
+
+    SetListed({Listed(first, another), Listed(second, twin), Listed(third, twin)});
+    QTest::qWait(2300);
+    QVERIFY(!ifc->Active());
+    QVERIFY(master.WaitingForDevice());
+    QStringList log = LogSince(*w, logFrom);
+    QCOMPARE(log.size(), 2);
+    QVERIFY2(log[1].contains("ComPort " + first + " nicht gefunden, und Adapter mit der Kennung " +
+                             "1A86:7523: gibt es mehrere (" + second + ", " + third + ")"),
+             qPrintable(log[1]));
+
+    {
+      TRS485IFC other;
+      other.SetPort(third.toStdString());
+      QTRY_VERIFY_WITH_TIMEOUT(ifc->Active(), 2000);
+    }
+    QCOMPARE(QString::fromStdString(ifc->Port()), second);
+    log = LogSince(*w, logFrom);
+    QCOMPARE(log.size(), 4);
+    QVERIFY2(log[2].contains("ComPort " + first + " nicht gefunden, der Adapter 1A86:7523: ist " +
+                             "jetzt " + second),
+             qPrintable(log[2]));
+    QVERIFY2(log[3].contains("ComPort " + second + " ist wieder verfügbar"), qPrintable(log[3]));
     ifc->SetActive(false);
   }
 #endif
