@@ -264,6 +264,7 @@ void TSer485BusMaster::StartWaitingForDevice(uint64_t epoch) {
   if (epoch != FConnectEpoch.load() || FActive.load()) return;
   FWaitingForDevice.store(true);
   FAmbiguityReported = false;
+  FFailedOpens = 0;
   if (!FReconnectTimer) {
     FReconnectTimer = std::make_unique<QTimer>();
     FReconnectTimer->setInterval(ReconnectCheckMs);
@@ -293,8 +294,12 @@ void TSer485BusMaster::TryReconnect() {
   if (!choice.Present) return;
   try {
     RunInBusThread([this] { FComPort.Open(true); });
-  } catch (const std::exception&) {
-    return;  // there, but not yet usable (still being set up by the system): the next check
+  } catch (const std::exception& e) {
+    // There, but not usable yet: the system may still be setting it up, or a modem manager
+    // probing it. What keeps it closed longer (the rights, another program) the user must hear
+    // about, once.
+    if (++FFailedOpens == kFailedOpensReported) ReportMessage(e.what());
+    return;
   }
   if (!FComPort.Connected()) return;
   {

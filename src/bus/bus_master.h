@@ -278,7 +278,11 @@ class TSer485BusMaster {
   std::atomic<bool> FHasDroppedObserver{false};
   std::unique_ptr<QThread> FThread;
   std::unique_ptr<QTimer> FReconnectTimer;
-  bool FAmbiguityReported = false;  // that the adapter cannot be told from its twins, this wait
+  // What the wait for a vanished device has met so far: whether the adapter could not be told
+  // from its twins, and how many checks found the device there but could not open it.
+  bool FAmbiguityReported = false;
+  int FFailedOpens = 0;
+  static constexpr int kFailedOpensReported = 3;
   std::shared_ptr<int> FAlive = std::make_shared<int>(0);
 
   // Exchange records on their way to the main thread; FRecordMutex covers the two below.

@@ -220,6 +220,53 @@ class ReplugWindowTest : public QObject {
     ifc->SetActive(false);
   }
 
+  // A device that comes back but cannot be opened (the rights, another program holding it) is
+  // waited for all the same, and the reason is told once, after a few checks.
+  void DeviceBackButClosedIsReportedOnce() {
+    const QString link = Dir->path() + "/ttyKAVOR4";
+    TSimBus bus;
+    bus.AddDefaultCards();
+    auto server = std::make_unique<TSimPtyServer>(bus);
+    QVERIFY(QFile::link(QString::fromStdString(server->Start(19200)), link));
+    auto w = MakeWindow();
+    TRS485IFC* ifc = w->SelectedIFC();
+    QVERIFY(ifc);
+    w->cboBaud->setCurrentIndex(w->cboBaud->findText("19200"));
+    w->cboPort->setEditText(link);
+    w->ConnectIFC(true);
+    QVERIFY2(ifc->Active(), qPrintable(w->Memo1->toPlainText()));
+    TModulsItem* item = w->ModulsList().AddModul("TMXB01", ifc, 0x1E);
+    QVERIFY(item && item->Modul);
+    item->Modul->SetAktiv(true);
+
+    const qsizetype logFrom = w->Memo1->toPlainText().size();
+    server.reset();
+    QTRY_VERIFY_WITH_TIMEOUT(ifc->BusMaster().WaitingForDevice(), 3000);
+    // Something that is there under the name but is no serial port.
+    QFile::remove(link);
+    QFile file(Dir->path() + "/not-a-port");
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.close();
+    QVERIFY(QFile::link(file.fileName(), link));
+    // The failure's text spans two lines of the log, as at a connect.
+    auto logged = [&](const QString& text) {
+      return w->Memo1->toPlainText().mid(logFrom).count(text);
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(logged("TCOMPORT : cannot open " + link) == 1, 4500);
+    QTest::qWait(1200);
+    QCOMPARE(logged("TCOMPORT : cannot open"), 1);
+    QCOMPARE(LogSince(*w, logFrom).size(), 3);
+    QVERIFY(ifc->BusMaster().WaitingForDevice());
+
+    QFile::remove(link);
+    server = std::make_unique<TSimPtyServer>(bus);
+    QVERIFY(QFile::link(QString::fromStdString(server->Start(19200)), link));
+    QTRY_VERIFY_WITH_TIMEOUT(ifc->Active(), 2000);
+    QCOMPARE(logged("ComPort " + link + " ist wieder verfügbar"), 1);
+    QCOMPARE(LogSince(*w, logFrom).size(), 4);
+    ifc->SetActive(false);
+  }
+
   // Two adapters of a make without serial numbers look the same: after a replug the program
   // takes neither, says so once, and takes the one that no other interface is set to. A name
   // that came back with another adapter behind it is not taken either.
