@@ -20,12 +20,16 @@ namespace {
 std::mutex GLinesMutex;
 std::vector<const TComPort*> GLines;
 
-std::vector<std::string> PortsOfOtherLines(const TComPort* own) {
-  std::vector<std::string> ports;
+// Whether another line of this program would open the port: it is set to it, and the adapter
+// there is the one that line looks for (or it looks for none). A line whose name went to another
+// adapter lays no claim to it.
+bool ClaimedByAnotherLine(const TComPort* own, const TPortInfo& port) {
   std::lock_guard<std::mutex> lock(GLinesMutex);
-  for (const TComPort* line : GLines)
-    if (line != own) ports.push_back(line->Port());
-  return ports;
+  return std::any_of(GLines.begin(), GLines.end(), [&](const TComPort* line) {
+    if (line == own || !PortIsNamed(port, line->Port())) return false;
+    const TUsbIdentity wanted = line->Identity();
+    return wanted.Empty() || wanted == port.Identity;
+  });
 }
 
 }  // namespace
@@ -81,19 +85,21 @@ TComPort::TPortChoice TComPort::ChoosePort(bool reconnecting) const {
     identity = FIdentity;
   }
   choice.Present = PortPresent(choice.Port);
-  if (choice.Present && reconnecting && !identity.Empty()) {
-    // A typed device path that the system does not list (a link, a pseudo-terminal) is taken
-    // at its word.
+  if (identity.Empty()) return choice;
+  // A device under the name that is another adapter: the names changed hands since the identity
+  // was stored (a typed path the system does not list is taken at its word).
+  bool otherAdapter = false;
+  if (choice.Present) {
     const std::optional<TPortInfo> there = FindRealPort(choice.Port);
-    choice.Present = !there || there->Identity == identity;
+    otherAdapter = there && there->Identity != identity;
+    if (!otherAdapter) return choice;
   }
-  if (choice.Present || identity.Empty()) return choice;
-  const std::vector<std::string> others = PortsOfOtherLines(this);
+  // Reconnecting, nothing but this adapter will do; at the user's connect the name does if the
+  // adapter is nowhere else.
+  if (otherAdapter && reconnecting) choice.Present = false;
   std::vector<TPortInfo> candidates = PortsCarryingIdentity(identity);
-  std::erase_if(candidates, [&](const TPortInfo& port) {
-    return std::any_of(others.begin(), others.end(),
-                       [&](const std::string& other) { return PortIsNamed(port, other); });
-  });
+  std::erase_if(candidates,
+                [&](const TPortInfo& port) { return ClaimedByAnotherLine(this, port); });
   if (candidates.size() == 1) {
     choice.Port = candidates.front().Name;
     choice.Present = true;

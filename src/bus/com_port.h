@@ -68,11 +68,12 @@ class TComPort {
     bool Renamed = false;   // Port is the adapter's new name
     std::string Ambiguous;  // the log line when several ports carry the stored identity
   };
-  // A port name without a device gives way to the one port that carries the stored identity
-  // and that no other line of this program is set to. With several such ports nothing is
-  // guessed: the wrong one would be another bus, or some other device of the same make.
-  // `reconnecting`: the user chose nothing just now, so a device under the name that is another
-  // adapter does not count either (after a replug the names may have changed hands).
+  // A port name without a device, or with another adapter than the stored identity (the names
+  // changed hands since), gives way to the one port that carries the stored identity and that
+  // no other line of this program would open (set to it, and looking for that adapter or none).
+  // With several such ports nothing is guessed: the wrong one would be another bus, or some other
+  // device of the same make. Found nowhere, the name is opened at the user's connect;
+  // `reconnecting` (the user chose nothing just now), it is not.
   TPortChoice ChoosePort(bool reconnecting) const;
 
   // Opens the port if it is closed, where ChoosePort says (a new name is logged and kept); a

@@ -113,6 +113,9 @@ void TfrmVelmoraConfig::IFCDataChange(QObject* sender) {
       ifc->SetBaud(static_cast<uint32_t>(std::max(TextToInt(S(cboBaud->currentText()), 9600), 0)));
     } else if (sender == cboPort) {
       ifc->SetPort(PortText());
+      // The port the user picks is taken as picked: the adapter behind it is learnt at the
+      // connect, and the one before is no longer looked for.
+      ifc->SetUsbIdentity(TUsbIdentity());
     } else if (sender == cboTimeOut) {
       ifc->SetTimeout(
           static_cast<uint32_t>(std::max(TextToInt(S(cboTimeOut->currentText()), 200), 0)));

@@ -98,41 +98,38 @@ TEST_F(PortIdentityTest, OpenGoesToThePortThatCarriesTheStoredIdentity) {
       "TCOMPORT : cannot open ttyUSB0\rComPort ttyUSB0 nicht gefunden, und Adapter mit der "
       "Kennung 1A86:7523: gibt es mehrere (ttyUSB3, ttyUSB4): welcher gemeint ist, lässt sich "
       "nicht erkennen. Bitte den Port wählen. ";
+  const TUsbIdentity gone{0x0403, 0x6001, "GONE"};
   struct {
-    const char* Port;
+    const char* Port;  // as the model had it, with the identity stored
     TUsbIdentity Stored;
     bool Reconnecting;
     const char* OtherInterface;  // the port another interface is set to
     const char* Opened;          // empty: nothing opened
     TUsbIdentity Learnt;
-    bool Renamed;       // the new name is logged and kept
-    const char* Error;  // what the open throws
+    bool Renamed;                  // the new name is logged and kept
+    const char* Error;             // what the open throws
+    TUsbIdentity OtherWants = {};  // the adapter the other interface looks for
   } cases[] = {
       // Renamed on replug: found under its new name.
       {"ttyUSB0", kAdapterA, false, "", "ttyUSB1", kAdapterA, true, ""},
       {"ttyUSB0", kAdapterA, true, "", "ttyUSB1", kAdapterA, true, ""},
-      // A name that is there is the user's choice, also with another adapter's identity stored.
-      {"ttyUSB2", kAdapterA, false, "", "ttyUSB2", kAdapterB, false, ""},
-      // Without the user, a name that went to another adapter is not this interface's.
+      // A name that went to another adapter: the two swapped names.
+      {"ttyUSB2", kAdapterA, false, "", "ttyUSB1", kAdapterA, true, ""},
       {"ttyUSB2", kAdapterA, true, "", "ttyUSB1", kAdapterA, true, ""},
-      {"ttyUSB2", {0x0403, 0x6001, "GONE"}, true, "", "", {0x0403, 0x6001, "GONE"}, false, ""},
       {"ttyS0", kAdapterA, true, "", "ttyUSB1", kAdapterA, true, ""},
+      // ... and this adapter is nowhere: the user's connect takes the name, a reconnect does not.
+      {"ttyUSB2", gone, false, "", "ttyUSB2", kAdapterB, false, ""},
+      {"ttyUSB2", gone, true, "", "", gone, false, ""},
+      // One of the twins under its own name.
       {"ttyUSB3", kTwin, true, "", "ttyUSB3", kTwin, false, ""},
       // Nothing stored yet: the identity is learnt at the first connect.
       {"/dev/ttyUSB1", TUsbIdentity(), false, "", "/dev/ttyUSB1", kAdapterA, false, ""},
       {"/dev/ttyUSB1", TUsbIdentity(), true, "", "/dev/ttyUSB1", kAdapterA, false, ""},
       // A port without an identity leaves none behind.
-      {"ttyS0", kAdapterA, false, "", "ttyS0", TUsbIdentity(), false, ""},
+      {"ttyS0", gone, false, "", "ttyS0", TUsbIdentity(), false, ""},
       // Neither the name nor the adapter is there: the user's connect tries the name.
-      {"ttyUSB0",
-       {0x0403, 0x6001, "GONE"},
-       false,
-       "",
-       "",
-       {0x0403, 0x6001, "GONE"},
-       false,
-       "TCOMPORT : cannot open ttyUSB0\rnot listed"},
-      {"ttyUSB0", {0x0403, 0x6001, "GONE"}, true, "", "", {0x0403, 0x6001, "GONE"}, false, ""},
+      {"ttyUSB0", gone, false, "", "", gone, false, "TCOMPORT : cannot open ttyUSB0\rnot listed"},
+      {"ttyUSB0", gone, true, "", "", gone, false, ""},
       // Twins: which one is this interface's cannot be told.
       {"ttyUSB0", kTwin, false, "", "", kTwin, false, twinsLine.c_str()},
       {"ttyUSB0", kTwin, true, "", "", kTwin, false, twinsLine.c_str()},
@@ -142,7 +139,10 @@ TEST_F(PortIdentityTest, OpenGoesToThePortThatCarriesTheStoredIdentity) {
       // An adapter another interface is set to is not taken from it.
       {"ttyUSB0", kAdapterA, true, "/dev/ttyUSB1", "", kAdapterA, false, ""},
       {"ttyUSB0", kAdapterA, false, "ttyUSB1", "", kAdapterA, false,
-       "TCOMPORT : cannot open ttyUSB0\rnot listed"},
+       "TCOMPORT : cannot open ttyUSB0\rnot listed", kAdapterA},
+      // ... but one whose name went to another adapter lays no claim to it (the two swapped).
+      {"ttyUSB2", kAdapterA, false, "ttyUSB1", "ttyUSB1", kAdapterA, true, "", kAdapterB},
+      {"ttyUSB2", kAdapterA, true, "ttyUSB1", "ttyUSB1", kAdapterA, true, "", kAdapterB},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(std::string(c.Port) + (c.Reconnecting ? " reconnecting" : "") + " other " +
@@ -153,12 +153,11 @@ TEST_F(PortIdentityTest, OpenGoesToThePortThatCarriesTheStoredIdentity) {
     TRecordingSink sink;
     TComPort other;
     other.SetPort(*c.OtherInterface ? c.OtherInterface : "COM1");
+    other.SetIdentity(c.OtherWants);
     TComPort port;
-    std::string opening;
     port.SetLineCreator([&] {
       // Only the ports of the list can be opened.
-      opening = port.Port();
-      bus.FailOpen = !PortPresent(opening);
+      bus.FailOpen = !PortPresent(port.Port());
       return bus.MakeLine();
     });
     port.SetPort(c.Port);

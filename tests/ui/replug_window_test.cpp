@@ -21,6 +21,7 @@
 #include "modules/base_modul.h"
 #include "sim/sim_bus.h"
 #include "sim/sim_pty.h"
+#include "sim/sim_serial_line.h"
 #include "support/main_thread.h"
 #include "support/message_sink.h"
 #include "ui/main_window.h"
@@ -143,6 +144,66 @@ class ReplugWindowTest : public QObject {
     QVERIFY(QTest::qWaitForWindowExposed(w->cboPort->view()->window()));
     Picture(w->cboPort->view()->window(), "main_window_port_list.png");
     w->cboPort->hidePopup();
+  }
+
+  // Two adapters that swapped their names since the model was made: each interface finds its
+  // own bus by the adapter's identity. A port the user picks is taken as picked.
+  void SwappedAdaptersFindTheirOwnBus() {
+    const TUsbIdentity adapterA{0x0403, 0x6001, "A10K3J2F"};
+    const TUsbIdentity adapterB{0x0403, 0x6001, "B77Q1X"};
+    SetPortLister(ListedPorts);
+    SetListed({Listed("ttyUSB0", adapterB), Listed("ttyUSB1", adapterA)});
+    TSimBus busA, busB;
+    busA.AddDefaultCards();
+    busB.AddDefaultCards();
+    RegisterSerialLine("ttyUSB0", "", [&] { return MakeSimSerialLine(busB); });
+    RegisterSerialLine("ttyUSB1", "", [&] { return MakeSimSerialLine(busA); });
+    const auto restore = qScopeGuard([] {
+      UnregisterSerialLine("ttyUSB0");
+      UnregisterSerialLine("ttyUSB1");
+      SetPortLister(FakePorts);
+    });
+
+    auto w = MakeWindow();
+    TModulsItem* first = w->SelectedItem();
+    QVERIFY(first && first->IFC);
+    first->IFC->SetPort("ttyUSB0");
+    first->IFC->SetUsbIdentity(adapterA);
+    w->NewIFC();
+    TModulsItem* second = w->SelectedItem();
+    QVERIFY(second && second->IFC && second != first);
+    second->IFC->SetPort("ttyUSB1");
+    second->IFC->SetUsbIdentity(adapterB);
+
+    const struct {
+      TModulsItem* Item;
+      const char* Found;
+      TUsbIdentity Wanted;
+    } interfaces[] = {{first, "ttyUSB1", adapterA}, {second, "ttyUSB0", adapterB}};
+    for (const auto& i : interfaces) {
+      w->SelectItem(i.Item);
+      w->ShowIFCData(i.Item->IFC);
+      QCOMPARE(w->cboPort->currentText(),
+               QString(i.Found == std::string("ttyUSB1") ? "ttyUSB0" : "ttyUSB1"));
+      w->ConnectIFC(true);
+      QVERIFY2(i.Item->IFC->Active(), qPrintable(w->Memo1->toPlainText()));
+      QCOMPARE(QString::fromStdString(i.Item->IFC->Port()), QString(i.Found));
+      QCOMPARE(i.Item->IFC->UsbIdentity().Text(), i.Wanted.Text());
+      QCOMPARE(w->cboPort->currentText(), QString(i.Found));
+    }
+    QVERIFY(w->Memo1->toPlainText().contains(
+        "ComPort ttyUSB0 nicht gefunden, der Adapter 0403:6001:A10K3J2F ist jetzt ttyUSB1"));
+
+    // The user picks the other port for the first interface: taken, and its adapter learnt.
+    second->IFC->SetActive(false);
+    w->SelectItem(first);
+    w->ShowIFCData(first->IFC);
+    w->cboPort->setCurrentIndex(w->cboPort->findText("ttyUSB0"));
+    w->ConnectIFC(true);
+    QVERIFY(first->IFC->Active());
+    QCOMPARE(QString::fromStdString(first->IFC->Port()), QString("ttyUSB0"));
+    QCOMPARE(first->IFC->UsbIdentity().Text(), adapterB.Text());
+    first->IFC->SetActive(false);
   }
 
 #ifndef _WIN32
