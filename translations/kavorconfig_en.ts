@@ -396,6 +396,14 @@
         <source>ComPort %1 nicht gefunden, und Adapter mit der Kennung %2 gibt es mehrere (%3): welcher gemeint ist, lässt sich nicht erkennen. Bitte den Port wählen. </source>
         <translation>ComPort %1 not found, and there are several adapters with the identity %2 (%3): which one is meant cannot be told. Please choose the port. </translation>
     </message>
+    <message>
+        <source>An ComPort %1 steckt jetzt ein anderer Adapter (%2), der Adapter %3 ist jetzt %4. </source>
+        <translation>ComPort %1 is now another adapter (%2), the adapter %3 is now %4. </translation>
+    </message>
+    <message>
+        <source>ohne USB-Kennung</source>
+        <translation>without USB identity</translation>
+    </message>
 </context>
 <context>
     <name>TIniFile</name>

@@ -93,6 +93,7 @@ TComPort::TPortChoice TComPort::ChoosePort(bool reconnecting) const {
     const std::optional<TPortInfo> there = FindRealPort(choice.Port);
     otherAdapter = there && there->Identity != identity;
     if (!otherAdapter) return choice;
+    choice.NameWentTo = there->Identity;
   }
   // Reconnecting, nothing but this adapter will do; at the user's connect the name does if the
   // adapter is nowhere else.
@@ -137,10 +138,20 @@ void TComPort::Open(bool reconnecting) {
   if (reconnecting && !choice.Present) return;
   const std::string port = choice.Port;
   if (choice.Renamed) {
-    ReportMessage(TrText("TComPort", "ComPort %1 nicht gefunden, der Adapter %2 ist jetzt %3. ")
-                      .Arg(asked)
-                      .Arg(identity.Text())
-                      .Arg(port));
+    if (choice.NameWentTo)
+      ReportMessage(TrText("TComPort",
+                           "An ComPort %1 steckt jetzt ein anderer Adapter (%2), der "
+                           "Adapter %3 ist jetzt %4. ")
+                        .Arg(asked)
+                        .Arg(choice.NameWentTo->Empty() ? TrText("TComPort", "ohne USB-Kennung")
+                                                        : TText::Plain(choice.NameWentTo->Text()))
+                        .Arg(identity.Text())
+                        .Arg(port));
+    else
+      ReportMessage(TrText("TComPort", "ComPort %1 nicht gefunden, der Adapter %2 ist jetzt %3. ")
+                        .Arg(asked)
+                        .Arg(identity.Text())
+                        .Arg(port));
     std::lock_guard<std::mutex> lock(FSettingsMutex);
     if (FPort == asked) FPort = port;
   }

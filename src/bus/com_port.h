@@ -7,6 +7,7 @@
 #include <atomic>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -63,9 +64,10 @@ class TComPort {
 
   // Where an Open goes now.
   struct TPortChoice {
-    std::string Port;       // the port's own name, or the adapter's new one
-    bool Present = false;   // a device to open is there under Port
-    bool Renamed = false;   // Port is the adapter's new name
+    std::string Port;                        // the port's own name, or the adapter's new one
+    bool Present = false;                    // a device to open is there under Port
+    bool Renamed = false;                    // Port is the adapter's new name
+    std::optional<TUsbIdentity> NameWentTo;  // the other adapter now under the name, if any
     std::string Ambiguous;  // the log line when several ports carry the stored identity
   };
   // A port name without a device, or with another adapter than the stored identity (the names

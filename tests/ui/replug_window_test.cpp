@@ -192,7 +192,8 @@ class ReplugWindowTest : public QObject {
       QCOMPARE(w->cboPort->currentText(), QString(i.Found));
     }
     QVERIFY(w->Memo1->toPlainText().contains(
-        "ComPort ttyUSB0 nicht gefunden, der Adapter 0403:6001:A10K3J2F ist jetzt ttyUSB1"));
+        "An ComPort ttyUSB0 steckt jetzt ein anderer Adapter (0403:6001:B77Q1X), der Adapter "
+        "0403:6001:A10K3J2F ist jetzt ttyUSB1"));
 
     // The user picks the other port for the first interface: taken, and its adapter learnt.
     second->IFC->SetActive(false);
@@ -391,8 +392,10 @@ class ReplugWindowTest : public QObject {
     QCOMPARE(QString::fromStdString(ifc->Port()), second);
     log = LogSince(*w, logFrom);
     QCOMPARE(log.size(), 4);
-    QVERIFY2(log[2].contains("ComPort " + first + " nicht gefunden, der Adapter 1A86:7523: ist " +
-                             "jetzt " + second),
+    QVERIFY2(log[2].contains("An ComPort " + first +
+                             " steckt jetzt ein anderer Adapter (0403:6001:B77Q1X), der Adapter "
+                             "1A86:7523: ist jetzt " +
+                             second),
              qPrintable(log[2]));
     QVERIFY2(log[3].contains("ComPort " + second + " ist wieder verfügbar"), qPrintable(log[3]));
     ifc->SetActive(false);
