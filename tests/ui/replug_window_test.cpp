@@ -111,6 +111,32 @@ class ReplugWindowTest : public QObject {
     return lines;
   }
 
+  // The bus served on a new pseudo-terminal, reached through `link` (made anew); null when
+  // either failed.
+  static std::unique_ptr<TSimPtyServer> ServeAt(TSimBus& bus, const QString& link) {
+    auto server = std::make_unique<TSimPtyServer>(bus);
+    QFile::remove(link);
+    if (!QFile::link(QString::fromStdString(server->Start(19200)), link)) return nullptr;
+    return server;
+  }
+
+  // Connects the window's interface to `port` at 19200 baud, with a live card at $1E polled all
+  // the time (so that a loss of the port is seen); `ifc` is the interface, null on failure.
+  static void ConnectPolled(TfrmVelmoraConfig& w, const QString& port, TRS485IFC*& ifc) {
+    ifc = nullptr;
+    TRS485IFC* selected = w.SelectedIFC();
+    QVERIFY(selected);
+    w.cboBaud->setCurrentIndex(w.cboBaud->findText("19200"));
+    w.cboPort->setEditText(port);
+    w.ConnectIFC(true);
+    QVERIFY2(selected->Active(), qPrintable(w.Memo1->toPlainText()));
+    TModulsItem* item = w.ModulsList().AddModul("TMXB01", selected, 0x1E);
+    QVERIFY(item && item->Modul);
+    item->Modul->SetAktiv(true);
+    w.RebuildTree();
+    ifc = selected;
+  }
+
  private slots:
   void initTestCase() {
     InstallQtMainThreadWaker();
@@ -212,21 +238,13 @@ class ReplugWindowTest : public QObject {
     const QString link = Dir->path() + "/ttyKAVOR0";
     TSimBus bus;
     bus.AddDefaultCards();
-    auto server = std::make_unique<TSimPtyServer>(bus);
-    QVERIFY(QFile::link(QString::fromStdString(server->Start(19200)), link));
+    auto server = ServeAt(bus, link);
+    QVERIFY(server);
 
     auto w = MakeWindow();
-    TRS485IFC* ifc = w->SelectedIFC();
-    QVERIFY(ifc);
-    w->cboBaud->setCurrentIndex(w->cboBaud->findText("19200"));
-    w->cboPort->setEditText(link);
-    w->ConnectIFC(true);
-    QVERIFY2(ifc->Active(), qPrintable(w->Memo1->toPlainText()));
-    // A live card, polled all the time.
-    TModulsItem* item = w->ModulsList().AddModul("TMXB01", ifc, 0x1E);
-    QVERIFY(item && item->Modul);
-    item->Modul->SetAktiv(true);
-    w->RebuildTree();
+    TRS485IFC* ifc = nullptr;
+    ConnectPolled(*w, link, ifc);
+    if (!ifc) return;
     int polled = 0;
     TSer485BusMaster& master = ifc->BusMaster();
     master.SetOnReceived([&, before = master.OnReceived()](const std::string& text) {
@@ -256,9 +274,8 @@ class ReplugWindowTest : public QObject {
         QVERIFY(node->text(1).isEmpty());
       }
 
-      QFile::remove(link);
-      server = std::make_unique<TSimPtyServer>(bus);
-      QVERIFY(QFile::link(QString::fromStdString(server->Start(19200)), link));
+      server = ServeAt(bus, link);
+      QVERIFY(server);
       if (untick) {
         QTest::qWait(1500);
         QVERIFY(!ifc->Active());
@@ -288,18 +305,12 @@ class ReplugWindowTest : public QObject {
     const QString link = Dir->path() + "/ttyKAVOR4";
     TSimBus bus;
     bus.AddDefaultCards();
-    auto server = std::make_unique<TSimPtyServer>(bus);
-    QVERIFY(QFile::link(QString::fromStdString(server->Start(19200)), link));
+    auto server = ServeAt(bus, link);
+    QVERIFY(server);
     auto w = MakeWindow();
-    TRS485IFC* ifc = w->SelectedIFC();
-    QVERIFY(ifc);
-    w->cboBaud->setCurrentIndex(w->cboBaud->findText("19200"));
-    w->cboPort->setEditText(link);
-    w->ConnectIFC(true);
-    QVERIFY2(ifc->Active(), qPrintable(w->Memo1->toPlainText()));
-    TModulsItem* item = w->ModulsList().AddModul("TMXB01", ifc, 0x1E);
-    QVERIFY(item && item->Modul);
-    item->Modul->SetAktiv(true);
+    TRS485IFC* ifc = nullptr;
+    ConnectPolled(*w, link, ifc);
+    if (!ifc) return;
 
     const qsizetype logFrom = w->Memo1->toPlainText().size();
     server.reset();
@@ -320,9 +331,8 @@ class ReplugWindowTest : public QObject {
     QCOMPARE(LogSince(*w, logFrom).size(), 3);
     QVERIFY(ifc->BusMaster().WaitingForDevice());
 
-    QFile::remove(link);
-    server = std::make_unique<TSimPtyServer>(bus);
-    QVERIFY(QFile::link(QString::fromStdString(server->Start(19200)), link));
+    server = ServeAt(bus, link);
+    QVERIFY(server);
     QTRY_VERIFY_WITH_TIMEOUT(ifc->Active(), 2000);
     QCOMPARE(logged("ComPort " + link + " ist wieder verfügbar"), 1);
     QCOMPARE(LogSince(*w, logFrom).size(), 4);
@@ -340,24 +350,17 @@ class ReplugWindowTest : public QObject {
     const QString third = Dir->path() + "/ttyKAVOR3";
     TSimBus bus;
     bus.AddDefaultCards();
-    auto server = std::make_unique<TSimPtyServer>(bus);
-    QVERIFY(QFile::link(QString::fromStdString(server->Start(19200)), first));
+    auto server = ServeAt(bus, first);
+    QVERIFY(server);
     SetPortLister(ListedPorts);
     const auto restore = qScopeGuard([] { SetPortLister(FakePorts); });
     SetListed({Listed(first, twin)});
 
     auto w = MakeWindow();
-    TRS485IFC* ifc = w->SelectedIFC();
-    QVERIFY(ifc);
-    w->cboBaud->setCurrentIndex(w->cboBaud->findText("19200"));
-    w->cboPort->setEditText(first);
-    w->ConnectIFC(true);
-    QVERIFY2(ifc->Active(), qPrintable(w->Memo1->toPlainText()));
+    TRS485IFC* ifc = nullptr;
+    ConnectPolled(*w, first, ifc);
+    if (!ifc) return;
     QCOMPARE(ifc->UsbIdentity().Text(), twin.Text());
-    // Polled all the time, so that the loss is seen.
-    TModulsItem* item = w->ModulsList().AddModul("TMXB01", ifc, 0x1E);
-    QVERIFY(item && item->Modul);
-    item->Modul->SetAktiv(true);
     TSer485BusMaster& master = ifc->BusMaster();
 
     const qsizetype logFrom = w->Memo1->toPlainText().size();
