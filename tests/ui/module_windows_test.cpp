@@ -270,6 +270,10 @@ class ModuleWindowsTest : public QObject {
     auto w = std::make_unique<TfrmVelmoraConfig>(ModelDir());
     // These tests change the model on purpose; dropping it is not what they ask about.
     w->QuestionBox = [](const std::string&, bool) { return TfrmVelmoraConfig::anNein; };
+    // The window's own notices are message boxes that wait for a click. One comes when no port
+    // can be opened at the first activation, for instance while another test program probes
+    // the machine's only one.
+    SetNoticeHandler([](const std::string&) {});
     w->FormActivate();
     w->LoadModell(file);
     TModulsList& list = w->ModulsList();
