@@ -54,8 +54,9 @@ void TfrmVelmoraConfig::ShowIFCData(TRS485IFC* ifc) {
       index = cboPort->findText(Q(port));
       if (index >= 0) {
         cboPort->setCurrentIndex(index);
-      } else if (IsDevicePath(port)) {
-        // A typed path is not in the list but is what the interface uses.
+      } else if (IsDevicePath(port) || !ifc->UsbIdentity().Empty()) {
+        // A typed path is not in the list but is what the interface uses. So is the name of a
+        // USB adapter that may be back under another one: the connect looks for it there.
         cboPort->setCurrentIndex(-1);
         cboPort->setEditText(Q(port));
       } else {

@@ -172,6 +172,43 @@ class ReplugWindowTest : public QObject {
     w->cboPort->hidePopup();
   }
 
+  // The model's port is gone from the list, its adapter is back under another name: the port
+  // box keeps the model's name, so that "Connect" can be ticked, and the connect finds the
+  // adapter. Without an adapter to look for, the box offers "-KEIN-" as before.
+  void RenamedAdapterIsFoundFromTheWindow() {
+    const TUsbIdentity adapterA{0x0403, 0x6001, "A10K3J2F"};
+    SetPortLister(ListedPorts);
+    SetListed({Listed("ttyUSB1", adapterA)});
+    TSimBus bus;
+    bus.AddDefaultCards();
+    RegisterSerialLine("ttyUSB1", "", [&] { return MakeSimSerialLine(bus); });
+    const auto restore = qScopeGuard([] {
+      UnregisterSerialLine("ttyUSB1");
+      SetPortLister(FakePorts);
+    });
+    auto w = MakeWindow();
+    TRS485IFC* ifc = w->SelectedIFC();
+    QVERIFY(ifc);
+    ifc->SetPort("ttyUSB0");
+    w->ShowIFCData(ifc);
+    w->UpdateIFCControls();
+    QCOMPARE(w->cboPort->currentText(), QString(main_window_detail::kNoPort));
+    QVERIFY(!w->chbConnect->isEnabled());
+
+    ifc->SetUsbIdentity(adapterA);
+    w->ShowIFCData(ifc);
+    w->UpdateIFCControls();
+    QCOMPARE(w->cboPort->currentText(), QString("ttyUSB0"));
+    QVERIFY(w->chbConnect->isEnabled());
+    w->chbConnect->click();
+    QVERIFY2(ifc->Active(), qPrintable(w->Memo1->toPlainText()));
+    QCOMPARE(QString::fromStdString(ifc->Port()), QString("ttyUSB1"));
+    QCOMPARE(w->cboPort->currentText(), QString("ttyUSB1"));
+    QVERIFY(w->Memo1->toPlainText().contains(
+        "ComPort ttyUSB0 nicht gefunden, der Adapter 0403:6001:A10K3J2F ist jetzt ttyUSB1"));
+    ifc->SetActive(false);
+  }
+
   // Two adapters that swapped their names since the model was made: each interface finds its
   // own bus by the adapter's identity. A port the user picks is taken as picked.
   void SwappedAdaptersFindTheirOwnBus() {
