@@ -78,12 +78,13 @@ void TComPort::SetIdentity(const TUsbIdentity& identity) {
 
 TComPort::TPortChoice TComPort::ChoosePort(bool reconnecting) const {
   TPortChoice choice;
-  TUsbIdentity identity;
   {
     std::lock_guard<std::mutex> lock(FSettingsMutex);
-    choice.Port = FPort;
-    identity = FIdentity;
+    choice.Asked = FPort;
+    choice.Identity = FIdentity;
   }
+  choice.Port = choice.Asked;
+  const TUsbIdentity& identity = choice.Identity;
   choice.Present = PortPresent(choice.Port);
   if (identity.Empty()) return choice;
   // A device under the name that is another adapter: the names changed hands since the identity
@@ -113,7 +114,7 @@ TComPort::TPortChoice TComPort::ChoosePort(bool reconnecting) const {
                               "ComPort %1 nicht gefunden, und Adapter mit der Kennung %2 gibt es "
                               "mehrere (%3): welcher gemeint ist, lässt sich nicht erkennen. Bitte "
                               "den Port wählen. ")
-                           .Arg(choice.Port)
+                           .Arg(choice.Asked)
                            .Arg(identity.Text())
                            .Arg(names)
                            .Shown();
@@ -123,16 +124,14 @@ TComPort::TPortChoice TComPort::ChoosePort(bool reconnecting) const {
 
 void TComPort::Open(bool reconnecting) {
   if (FConnected) return;
-  std::string asked;
-  TUsbIdentity identity;
   TSerialLineCreator creator;
   {
     std::lock_guard<std::mutex> lock(FSettingsMutex);
-    asked = FPort;
-    identity = FIdentity;
     creator = FCreator;
   }
   const TPortChoice choice = ChoosePort(reconnecting);
+  const std::string& asked = choice.Asked;
+  const TUsbIdentity& identity = choice.Identity;
   if (!choice.Ambiguous.empty())
     throw EComError("TCOMPORT : cannot open " + asked + "\r" + choice.Ambiguous);
   if (reconnecting && !choice.Present) return;

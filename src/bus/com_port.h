@@ -64,7 +64,9 @@ class TComPort {
 
   // Where an Open goes now.
   struct TPortChoice {
-    std::string Port;                        // the port's own name, or the adapter's new one
+    std::string Asked;                       // the port's own name
+    TUsbIdentity Identity;                   // the adapter looked for
+    std::string Port;                        // Asked, or the adapter's new name
     bool Present = false;                    // a device to open is there under Port
     bool Renamed = false;                    // Port is the adapter's new name
     std::optional<TUsbIdentity> NameWentTo;  // the other adapter now under the name, if any

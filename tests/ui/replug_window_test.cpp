@@ -94,6 +94,8 @@ class ReplugWindowTest : public QObject {
 
  private:
   std::unique_ptr<QTemporaryDir> Dir;
+  // The cards behind every port of a test.
+  std::unique_ptr<TSimBus> Bus;
   TPortLister Before;
 
   std::unique_ptr<TfrmVelmoraConfig> MakeWindow() {
@@ -111,10 +113,10 @@ class ReplugWindowTest : public QObject {
     return lines;
   }
 
-  // The bus served on a new pseudo-terminal, reached through `link` (made anew); null when
+  // The test's bus served on a new pseudo-terminal, reached through `link` (made anew); null when
   // either failed.
-  static std::unique_ptr<TSimPtyServer> ServeAt(TSimBus& bus, const QString& link) {
-    auto server = std::make_unique<TSimPtyServer>(bus);
+  std::unique_ptr<TSimPtyServer> ServeAt(const QString& link) {
+    auto server = std::make_unique<TSimPtyServer>(*Bus);
     QFile::remove(link);
     if (!QFile::link(QString::fromStdString(server->Start(19200)), link)) return nullptr;
     return server;
@@ -148,6 +150,8 @@ class ReplugWindowTest : public QObject {
   }
   void init() {
     Dir = std::make_unique<QTemporaryDir>();
+    Bus = std::make_unique<TSimBus>();
+    Bus->AddDefaultCards();
     QVERIFY(Dir->isValid());
   }
 
@@ -179,9 +183,7 @@ class ReplugWindowTest : public QObject {
     const TUsbIdentity adapterA{0x0403, 0x6001, "A10K3J2F"};
     SetPortLister(ListedPorts);
     SetListed({Listed("ttyUSB1", adapterA)});
-    TSimBus bus;
-    bus.AddDefaultCards();
-    RegisterSerialLine("ttyUSB1", "", [&] { return MakeSimSerialLine(bus); });
+    RegisterSerialLine("ttyUSB1", "", [&] { return MakeSimSerialLine(*Bus); });
     const auto restore = qScopeGuard([] {
       UnregisterSerialLine("ttyUSB1");
       SetPortLister(FakePorts);
@@ -273,9 +275,7 @@ class ReplugWindowTest : public QObject {
 #ifndef _WIN32
   void ReplugReconnectsAndPollsAgain() {
     const QString link = Dir->path() + "/ttyKAVOR0";
-    TSimBus bus;
-    bus.AddDefaultCards();
-    auto server = ServeAt(bus, link);
+    auto server = ServeAt(link);
     QVERIFY(server);
 
     auto w = MakeWindow();
@@ -311,7 +311,7 @@ class ReplugWindowTest : public QObject {
         QVERIFY(node->text(1).isEmpty());
       }
 
-      server = ServeAt(bus, link);
+      server = ServeAt(link);
       QVERIFY(server);
       if (untick) {
         QTest::qWait(1500);
@@ -340,9 +340,7 @@ class ReplugWindowTest : public QObject {
   // waited for all the same, and the reason is told once, after a few checks.
   void DeviceBackButClosedIsReportedOnce() {
     const QString link = Dir->path() + "/ttyKAVOR4";
-    TSimBus bus;
-    bus.AddDefaultCards();
-    auto server = ServeAt(bus, link);
+    auto server = ServeAt(link);
     QVERIFY(server);
     auto w = MakeWindow();
     TRS485IFC* ifc = nullptr;
@@ -368,7 +366,7 @@ class ReplugWindowTest : public QObject {
     QCOMPARE(LogSince(*w, logFrom).size(), 3);
     QVERIFY(ifc->BusMaster().WaitingForDevice());
 
-    server = ServeAt(bus, link);
+    server = ServeAt(link);
     QVERIFY(server);
     QTRY_VERIFY_WITH_TIMEOUT(ifc->Active(), 2000);
     QCOMPARE(logged("ComPort " + link + " ist wieder verfügbar"), 1);
@@ -385,9 +383,7 @@ class ReplugWindowTest : public QObject {
     const QString first = Dir->path() + "/ttyKAVOR1";
     const QString second = Dir->path() + "/ttyKAVOR2";
     const QString third = Dir->path() + "/ttyKAVOR3";
-    TSimBus bus;
-    bus.AddDefaultCards();
-    auto server = ServeAt(bus, first);
+    auto server = ServeAt(first);
     QVERIFY(server);
     SetPortLister(ListedPorts);
     const auto restore = qScopeGuard([] { SetPortLister(FakePorts); });
@@ -406,7 +402,7 @@ class ReplugWindowTest : public QObject {
     SetListed({});
     QTRY_VERIFY_WITH_TIMEOUT(master.WaitingForDevice(), 3000);
 
-    server = std::make_unique<TSimPtyServer>(bus);
+    server = std::make_unique<TSimPtyServer>(*Bus);
     const QString pty = QString::fromStdString(server->Start(19200));
     for (const QString& link : {first, second, third})
       QVERIFY(QFile::link(pty, link));
