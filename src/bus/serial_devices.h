@@ -10,3 +10,10 @@
 
 using TDevicesFingerprint = std::set<std::string>;
 std::optional<TDevicesFingerprint> SerialDevicesFingerprint();
+
+// The USB socket the adapter behind a port sits in, as the system names it ("1-1.2": bus 1, the
+// hub on port 1, its port 2); empty where that is not known. It tells twins apart (adapters of
+// one make without a serial number of their own), whose port names on Linux follow the order
+// they were plugged in. Windows keeps a port name per socket for such adapters by itself.
+// `sysfsRoot` stands in for "/sys" in tests.
+std::string UsbSocketOf(const std::string& portName, const std::string& sysfsRoot = "/sys");

@@ -8,7 +8,9 @@
 
 #include "bus/port_list_cache.h"
 #include "bus/qt_serial_line.h"
+#include "bus/serial_devices.h"
 #include "support/conversions.h"
+#include "support/texts.h"
 
 namespace {
 
@@ -30,7 +32,7 @@ std::string Hex4(uint16_t value) {
 }  // namespace
 
 std::string DescribePort(const std::string& manufacturer, const std::string& description,
-                         const TUsbIdentity& identity) {
+                         const TUsbIdentity& identity, const std::string& socket) {
   std::string text = manufacturer;
   if (!description.empty() && description != text) {
     if (!text.empty()) text += " ";
@@ -41,6 +43,7 @@ std::string DescribePort(const std::string& manufacturer, const std::string& des
   } else if (!identity.Empty()) {
     text += (text.empty() ? "" : " · ") +
             ("USB " + Hex4(identity.VendorId) + ":" + Hex4(identity.ProductId));
+    if (!socket.empty()) text += " · " + TrText("TComPort", "USB-Anschluss %1").Arg(socket).Shown();
   }
   return text;
 }
@@ -62,10 +65,11 @@ std::vector<TPortInfo> SystemPorts(bool openableOnly) {
     if (info.hasVendorIdentifier()) port.Identity.VendorId = info.vendorIdentifier();
     if (info.hasProductIdentifier()) port.Identity.ProductId = info.productIdentifier();
     port.Identity.SerialNumber = info.serialNumber().toStdString();
-    port.Description = DescribePort(info.manufacturer().toStdString(),
-                                    info.description().toStdString(), port.Identity);
     if (info.systemLocation().toStdString() != port.Name)
       port.Location = info.systemLocation().toStdString();
+    if (!port.Identity.Empty()) port.Socket = UsbSocketOf(info.systemLocation().toStdString());
+    port.Description = DescribePort(info.manufacturer().toStdString(),
+                                    info.description().toStdString(), port.Identity, port.Socket);
     ports.push_back(std::move(port));
   }
   return ports;

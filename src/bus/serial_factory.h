@@ -32,12 +32,14 @@ struct TPortInfo {
   std::string Description;  // with the USB identity where known
   TUsbIdentity Identity;
   std::string Location;  // the device path ("/dev/ttyUSB0"), where it differs from the name
+  std::string Socket;    // the USB socket the adapter sits in, where known (UsbSocketOf)
 };
 
 // "FTDI USB-RS485 · A10K3J2F": who made the adapter, what it is, and what tells it from its
 // twin (the serial number, else the USB vendor and product id).
+// Of twins (no serial number) the socket tells which is which.
 std::string DescribePort(const std::string& manufacturer, const std::string& description,
-                         const TUsbIdentity& identity);
+                         const TUsbIdentity& identity, const std::string& socket = {});
 
 // The ports the operating system knows; with `openableOnly` only those that can be opened now
 // (that check opens each port). Tests put in a fake list.

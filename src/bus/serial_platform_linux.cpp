@@ -9,6 +9,7 @@
 
 #include <QFileInfo>
 #include <cerrno>
+#include <filesystem>
 #include <fstream>
 #include <vector>
 
@@ -98,4 +99,23 @@ std::optional<TDevicesFingerprint> SerialDevicesFingerprint() {
     fingerprint.insert(std::string(entry->d_name) + ':' + std::to_string(entry->d_ino));
   closedir(dir);
   return fingerprint;
+}
+
+std::string UsbSocketOf(const std::string& portName, const std::string& sysfsRoot) {
+  namespace fs = std::filesystem;
+  const std::string device = QFileInfo(QString::fromStdString(portName)).fileName().toStdString();
+  if (device.empty()) return {};
+  std::error_code error;
+  const fs::path root = fs::canonical(sysfsRoot, error);
+  if (error) return {};
+  // The port's device lies below its USB interface ("1-1.2:1.0"), which lies below the USB
+  // device, the first one up that has a bus number.
+  fs::path at = fs::canonical(fs::path(sysfsRoot) / "class" / "tty" / device / "device", error);
+  if (error) return {};
+  for (int depth = 0; depth < 32 && at.has_relative_path() && at != root; ++depth) {
+    if (fs::exists(at / "busnum", error) && fs::exists(at / "devpath", error))
+      return at.filename().string();
+    at = at.parent_path();
+  }
+  return {};
 }

@@ -15,6 +15,12 @@ TOpenProbe ProbeOpenFailure(const std::string&) {
   return TOpenProbe{};
 }
 
+// Windows gives an adapter without a serial number a port name per USB socket; elsewhere the
+// socket is not looked up.
+std::string UsbSocketOf(const std::string&, const std::string&) {
+  return {};
+}
+
 #ifndef _WIN32
 // No cheap way to tell there that the devices changed: a list serves only the checks of one
 // moment (many interfaces waiting for their adapters look at about the same time).
