@@ -404,6 +404,14 @@
         <source>ohne USB-Kennung</source>
         <translation>without USB identity</translation>
     </message>
+    <message>
+        <source>An ComPort %1 steckt jetzt ein Adapter derselben Art am USB-Anschluss %2, der Adapter %3 vom USB-Anschluss %4 ist jetzt %5. </source>
+        <translation>ComPort %1 is now an adapter of the same kind in USB socket %2; the adapter %3 from USB socket %4 is now %5. </translation>
+    </message>
+    <message>
+        <source>USB-Anschluss %1</source>
+        <translation>USB socket %1</translation>
+    </message>
 </context>
 <context>
     <name>TIniFile</name>

@@ -41,6 +41,8 @@ class TRS485IFC {
   void SetPort(const std::string& port) { FBusMaster->ComPort().SetPort(port); }
   TUsbIdentity UsbIdentity() const { return FBusMaster->ComPort().Identity(); }
   void SetUsbIdentity(const TUsbIdentity& identity) { FBusMaster->ComPort().SetIdentity(identity); }
+  std::string UsbSocket() const { return FBusMaster->ComPort().UsbSocket(); }
+  void SetUsbSocket(const std::string& socket) { FBusMaster->ComPort().SetUsbSocket(socket); }
   uint32_t Timeout() const { return FBusMaster->Timeout(); }
   void SetTimeout(uint32_t ms) { FBusMaster->SetTimeout(ms); }
   uint32_t PollPriority() const { return FBusMaster->PollPriority(); }

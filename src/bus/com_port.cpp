@@ -20,16 +20,35 @@ namespace {
 std::mutex GLinesMutex;
 std::vector<const TComPort*> GLines;
 
-// Whether another line of this program would open the port: it is set to it, and the adapter
-// there is the one that line looks for (or it looks for none). A line whose name went to another
-// adapter lays no claim to it.
-bool ClaimedByAnotherLine(const TComPort* own, const TPortInfo& port) {
+// What another line is set to and looks for.
+struct TLineWish {
+  std::string Port;
+  TUsbIdentity Identity;
+  std::string Socket;
+};
+
+std::vector<TLineWish> OtherLines(const TComPort* own) {
+  std::vector<TLineWish> wishes;
   std::lock_guard<std::mutex> lock(GLinesMutex);
-  return std::any_of(GLines.begin(), GLines.end(), [&](const TComPort* line) {
-    if (line == own || !PortIsNamed(port, line->Port())) return false;
-    const TUsbIdentity wanted = line->Identity();
-    return wanted.Empty() || wanted == port.Identity;
-  });
+  for (const TComPort* line : GLines)
+    if (line != own) wishes.push_back({line->Port(), line->Identity(), line->UsbSocket()});
+  return wishes;
+}
+
+// Whether the line would open the port: it is set to it, and the adapter there is the one that
+// line looks for (or it looks for none); of twins, the one in that line's socket. A line whose
+// name went to another adapter lays no claim to it.
+bool Claims(const TLineWish& line, const TPortInfo& port) {
+  if (line.Identity.Empty()) return PortIsNamed(port, line.Port);
+  if (port.Identity != line.Identity) return false;
+  if (!line.Socket.empty()) {
+    if (port.Socket == line.Socket) return true;
+    const std::vector<TPortInfo> twins = PortsCarryingIdentity(line.Identity);
+    if (std::any_of(twins.begin(), twins.end(),
+                    [&](const TPortInfo& twin) { return twin.Socket == line.Socket; }))
+      return false;
+  }
+  return PortIsNamed(port, line.Port);
 }
 
 }  // namespace
@@ -76,32 +95,58 @@ void TComPort::SetIdentity(const TUsbIdentity& identity) {
   FIdentity = identity;
 }
 
+std::string TComPort::UsbSocket() const {
+  std::lock_guard<std::mutex> lock(FSettingsMutex);
+  return FUsbSocket;
+}
+
+void TComPort::SetUsbSocket(const std::string& socket) {
+  std::lock_guard<std::mutex> lock(FSettingsMutex);
+  FUsbSocket = socket;
+}
+
 TComPort::TPortChoice TComPort::ChoosePort(bool reconnecting) const {
   TPortChoice choice;
   {
     std::lock_guard<std::mutex> lock(FSettingsMutex);
     choice.Asked = FPort;
     choice.Identity = FIdentity;
+    choice.Socket = FUsbSocket;
   }
+  const std::string& socket = choice.Socket;
   choice.Port = choice.Asked;
   const TUsbIdentity& identity = choice.Identity;
   choice.Present = PortPresent(choice.Port);
   if (identity.Empty()) return choice;
-  // A device under the name that is another adapter: the names changed hands since the identity
-  // was stored (a typed path the system does not list is taken at its word).
-  bool otherAdapter = false;
-  if (choice.Present) {
-    const std::optional<TPortInfo> there = FindRealPort(choice.Port);
-    otherAdapter = there && there->Identity != identity;
-    if (!otherAdapter) return choice;
+  // A typed path the system does not list is taken at its word.
+  const std::optional<TPortInfo> there =
+      choice.Present ? FindRealPort(choice.Port) : std::optional<TPortInfo>();
+  if (choice.Present && !there) return choice;
+  const std::vector<TLineWish> others = OtherLines(this);
+  const auto claimed = [&](const TPortInfo& port) {
+    return std::any_of(others.begin(), others.end(),
+                       [&](const TLineWish& other) { return Claims(other, port); });
+  };
+  std::vector<TPortInfo> candidates = PortsCarryingIdentity(identity);
+  std::erase_if(candidates, claimed);
+  const auto inSocketAt =
+      std::find_if(candidates.begin(), candidates.end(),
+                   [&](const TPortInfo& port) { return !socket.empty() && port.Socket == socket; });
+  const TPortInfo* inSocket = inSocketAt == candidates.end() ? nullptr : &*inSocketAt;
+  if (there && there->Identity == identity) {
+    // The adapter's name, but of twins the one in its socket is the adapter, and one in the
+    // socket of another interface's is that one's.
+    const bool twin = !socket.empty() && !there->Socket.empty() && there->Socket != socket;
+    if (!twin || (!inSocket && !claimed(*there))) return choice;
+    choice.NameWentToSocket = there->Socket;
+  } else if (there) {
+    // Another adapter under the name: the names changed hands since the identity was stored.
     choice.NameWentTo = there->Identity;
   }
   // Reconnecting, nothing but this adapter will do; at the user's connect the name does if the
   // adapter is nowhere else.
-  if (otherAdapter && reconnecting) choice.Present = false;
-  std::vector<TPortInfo> candidates = PortsCarryingIdentity(identity);
-  std::erase_if(candidates,
-                [&](const TPortInfo& port) { return ClaimedByAnotherLine(this, port); });
+  if (there && reconnecting) choice.Present = false;
+  if (inSocket) candidates = {*inSocket};
   if (candidates.size() == 1) {
     choice.Port = candidates.front().Name;
     choice.Present = true;
@@ -137,7 +182,16 @@ void TComPort::Open(bool reconnecting) {
   if (reconnecting && !choice.Present) return;
   const std::string port = choice.Port;
   if (choice.Renamed) {
-    if (choice.NameWentTo)
+    if (!choice.NameWentToSocket.empty())
+      ReportMessage(TrText("TComPort",
+                           "An ComPort %1 steckt jetzt ein Adapter derselben Art am USB-Anschluss "
+                           "%2, der Adapter %3 vom USB-Anschluss %4 ist jetzt %5. ")
+                        .Arg(asked)
+                        .Arg(choice.NameWentToSocket)
+                        .Arg(identity.Text())
+                        .Arg(choice.Socket)
+                        .Arg(port));
+    else if (choice.NameWentTo)
       ReportMessage(TrText("TComPort",
                            "An ComPort %1 steckt jetzt ein anderer Adapter (%2), der "
                            "Adapter %3 ist jetzt %4. ")
@@ -174,7 +228,9 @@ void TComPort::Open(bool reconnecting) {
   // simulated bus) leaves nothing to look for later.
   const std::optional<TPortInfo> info = FindRealPort(port);
   std::lock_guard<std::mutex> lock(FSettingsMutex);
-  if (FPort == port) FIdentity = info ? info->Identity : TUsbIdentity();
+  if (FPort != port) return;
+  FIdentity = info ? info->Identity : TUsbIdentity();
+  FUsbSocket = info ? info->Socket : std::string();
 }
 
 void TComPort::Close() {

@@ -48,6 +48,9 @@ class TComPort {
   // when it comes back under another name.
   TUsbIdentity Identity() const;
   void SetIdentity(const TUsbIdentity& identity);
+  // The USB socket that adapter sat in (learnt with the identity): of twins, the one in it.
+  std::string UsbSocket() const;
+  void SetUsbSocket(const std::string& socket);
   uint32_t Baud() const { return FBaud.load(); }
   void SetBaud(uint32_t baud) { FBaud.store(baud); }
 
@@ -66,18 +69,22 @@ class TComPort {
   struct TPortChoice {
     std::string Asked;                       // the port's own name
     TUsbIdentity Identity;                   // the adapter looked for
+    std::string Socket;                      // the USB socket it sat in, if known
     std::string Port;                        // Asked, or the adapter's new name
     bool Present = false;                    // a device to open is there under Port
     bool Renamed = false;                    // Port is the adapter's new name
     std::optional<TUsbIdentity> NameWentTo;  // the other adapter now under the name, if any
+    std::string NameWentToSocket;            // a twin took the name: the socket it sits in
     std::string Ambiguous;  // the log line when several ports carry the stored identity
   };
   // A port name without a device, or with another adapter than the stored identity (the names
   // changed hands since), gives way to the one port that carries the stored identity and that
   // no other line of this program would open (set to it, and looking for that adapter or none).
-  // With several such ports nothing is guessed: the wrong one would be another bus, or some other
-  // device of the same make. Found nowhere, the name is opened at the user's connect;
-  // `reconnecting` (the user chose nothing just now), it is not.
+  // With several such ports the one in the stored USB socket is taken; else nothing is guessed:
+  // the wrong one would be another bus, or some other device of the same make. Found nowhere,
+  // the name is opened at the user's connect; `reconnecting` (the user chose nothing just now),
+  // it is not. A twin under the name gives way to the one in the stored socket, as the names of
+  // twins follow the order they were plugged in.
   TPortChoice ChoosePort(bool reconnecting) const;
 
   // Opens the port if it is closed, where ChoosePort says (a new name is logged and kept); a
@@ -116,6 +123,7 @@ class TComPort {
   mutable std::mutex FSettingsMutex;
   std::string FPort = "COM1";
   TUsbIdentity FIdentity;
+  std::string FUsbSocket;
   std::atomic<uint32_t> FBaud{9600};
   TSerialLineCreator FCreator;
 

@@ -145,6 +145,9 @@ void TModulsList::EmitSections(TWriter& out) const {
     // The adapter's USB identity finds it again under a new name; older readers skip the key.
     const std::string identity = ifc.UsbIdentity().Text();
     if (!identity.empty()) out.WriteString(section, "ComUSB", identity);
+    // Of twins (no serial number) the one in this USB socket is the interface's.
+    const std::string socket = ifc.UsbSocket();
+    if (!identity.empty() && !socket.empty()) out.WriteString(section, "ComUSBAnschluss", socket);
     out.WriteInteger(section, "Baud", ifc.Baud());
     out.WriteInteger(section, "ModulCount", ifc.Count());
     out.WriteInteger(section, "IFCNr", static_cast<int64_t>(i));
@@ -329,6 +332,7 @@ bool TModulsList::LoadFromIni(const TIniFile& ini, const std::string& fileName) 
       ifc.Hinweis = ini.ReadString(section, "Hinweis", "");
       ifc.SetPort(ini.ReadString(section, "Com", ""));
       ifc.SetUsbIdentity(TUsbIdentity::FromText(ini.ReadString(section, "ComUSB", "")));
+      ifc.SetUsbSocket(ini.ReadString(section, "ComUSBAnschluss", ""));
       ifc.SetBaud(static_cast<uint32_t>(
           rangeChecked(section, "Baud", ini.ReadInteger(section, "Baud", 0), 0, kUint32Max)));
       ifc.SetEnabled(ini.ReadBool(section, "Enabled", false));

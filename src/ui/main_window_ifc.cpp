@@ -117,6 +117,7 @@ void TfrmVelmoraConfig::IFCDataChange(QObject* sender) {
       // The port the user picks is taken as picked: the adapter behind it is learnt at the
       // connect, and the one before is no longer looked for.
       ifc->SetUsbIdentity(TUsbIdentity());
+      ifc->SetUsbSocket({});
     } else if (sender == cboTimeOut) {
       ifc->SetTimeout(
           static_cast<uint32_t>(std::max(TextToInt(S(cboTimeOut->currentText()), 200), 0)));

@@ -2,10 +2,14 @@
 // the name kept afterwards, the identity learnt, and what the log says.
 #include <gtest/gtest.h>
 
+#include <QTemporaryDir>
+#include <filesystem>
+#include <fstream>
 #include <ostream>
 
 #include "bus/com_port.h"
 #include "bus/port_list_cache.h"
+#include "bus/serial_devices.h"
 #include "bus/serial_factory.h"
 #include "fakes/fake_serial_line.h"
 #include "fakes/manual_clock.h"
@@ -27,7 +31,8 @@ void PrintTo(const TUsbIdentity& identity, std::ostream* out) {
 
 namespace {
 
-// Two FTDI adapters, two twins and a built-in port; "ttyUSB1" is adapter A after a replug.
+// Two FTDI adapters, two twins and a built-in port; "ttyUSB1" is adapter A after a replug. The
+// twins sit in the USB sockets 1-1.3 and 1-1.4.
 std::vector<TPortInfo> FakePorts(bool) {
   std::vector<TPortInfo> ports(5);
   ports[0].Name = "ttyS0";
@@ -42,6 +47,7 @@ std::vector<TPortInfo> FakePorts(bool) {
     ports[i].Name = "ttyUSB" + std::to_string(i);
     ports[i].Location = "/dev/" + ports[i].Name;
     ports[i].Identity = kTwin;
+    ports[i].Socket = "1-1." + std::to_string(i);
   }
   return ports;
 }
@@ -72,6 +78,10 @@ TEST_F(PortIdentityTest, PortListText) {
   EXPECT_EQ(DescribePort("wch.cn", "USB Serial", {0x1A86, 0x7523, ""}),
             "wch.cn USB Serial · USB 1A86:7523");
   EXPECT_EQ(DescribePort("", "", TUsbIdentity()), "");
+  // Twins are told apart by their socket; a serial number is enough by itself.
+  EXPECT_EQ(DescribePort("wch.cn", "USB Serial", {0x1A86, 0x7523, ""}, "1-1.2"),
+            "wch.cn USB Serial · USB 1A86:7523 · USB-Anschluss 1-1.2");
+  EXPECT_EQ(DescribePort("FTDI", "USB-RS485", kAdapterA, "1-1.2"), "FTDI USB-RS485 · A10K3J2F");
 }
 
 TEST_F(PortIdentityTest, LookupOnThePortList) {
@@ -109,6 +119,8 @@ TEST_F(PortIdentityTest, OpenGoesToThePortThatCarriesTheStoredIdentity) {
     const char* Logged;            // the line that logs the new name (which is kept)
     const char* Error;             // what the open throws
     TUsbIdentity OtherWants = {};  // the adapter the other interface looks for
+    const char* Socket = "";       // the USB socket stored with the identity
+    const char* OtherSocket = "";  // the one the other interface's adapter sat in
   } cases[] = {
       // Renamed on replug: found under its new name.
       {"ttyUSB0", kAdapterA, false, "", "ttyUSB1", kAdapterA,
@@ -162,6 +174,40 @@ TEST_F(PortIdentityTest, OpenGoesToThePortThatCarriesTheStoredIdentity) {
        "An ComPort ttyUSB2 steckt jetzt ein anderer Adapter (0403:6001:B77Q1X), der Adapter "
        "0403:6001:A10K3J2F ist jetzt ttyUSB1",
        "", kAdapterB},
+      // Twins are told apart by the socket each sat in, whatever their names now.
+      {"ttyUSB0",
+       kTwin,
+       true,
+       "",
+       "ttyUSB4",
+       kTwin,
+       "ComPort ttyUSB0 nicht gefunden, der Adapter 1A86:7523: ist jetzt ttyUSB4",
+       "",
+       {},
+       "1-1.4"},
+      {"ttyUSB3", kTwin, true, "", "ttyUSB3", kTwin, "", "", {}, "1-1.3"},
+      // ... so twins plugged in the other order find their own bus again.
+      {"ttyUSB3", kTwin, false, "ttyUSB4", "ttyUSB4", kTwin,
+       "An ComPort ttyUSB3 steckt jetzt ein Adapter derselben Art am USB-Anschluss 1-1.3, der "
+       "Adapter 1A86:7523: vom USB-Anschluss 1-1.4 ist jetzt ttyUSB4",
+       "", kTwin, "1-1.4", "1-1.3"},
+      {"ttyUSB3", kTwin, true, "ttyUSB4", "ttyUSB4", kTwin,
+       "An ComPort ttyUSB3 steckt jetzt ein Adapter derselben Art am USB-Anschluss 1-1.3, der "
+       "Adapter 1A86:7523: vom USB-Anschluss 1-1.4 ist jetzt ttyUSB4",
+       "", kTwin, "1-1.4", "1-1.3"},
+      // The twin under the name sits in another interface's socket: that one's, not taken.
+      {"ttyUSB3", kTwin, true, "ttyUSB4", "ttyUSB4", kTwin,
+       "An ComPort ttyUSB3 steckt jetzt ein Adapter derselben Art am USB-Anschluss 1-1.3, der "
+       "Adapter 1A86:7523: vom USB-Anschluss 1-1.1 ist jetzt ttyUSB4",
+       "", kTwin, "1-1.1", "1-1.3"},
+      // The twin in the socket belongs to another interface: the name is kept.
+      {"ttyUSB3", kTwin, true, "ttyUSB4", "ttyUSB3", kTwin, "", "", kTwin, "1-1.4", "1-1.4"},
+      {"ttyUSB0", kTwin, false, "ttyUSB3", "ttyUSB3", kTwin,
+       "ComPort ttyUSB0 nicht gefunden, der Adapter 1A86:7523: ist jetzt ttyUSB3", "", kTwin,
+       "1-1.4", "1-1.4"},
+      // An adapter moved to another socket: its name still tells, or nothing does.
+      {"ttyUSB3", kTwin, true, "", "ttyUSB3", kTwin, "", "", {}, "2-1"},
+      {"ttyUSB0", kTwin, true, "", "", kTwin, "", twinsLine.c_str(), {}, "2-1"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(std::string(c.Port) + (c.Reconnecting ? " reconnecting" : "") + " other " +
@@ -173,6 +219,7 @@ TEST_F(PortIdentityTest, OpenGoesToThePortThatCarriesTheStoredIdentity) {
     TComPort other;
     other.SetPort(*c.OtherInterface ? c.OtherInterface : "COM1");
     other.SetIdentity(c.OtherWants);
+    other.SetUsbSocket(c.OtherSocket);
     TComPort port;
     port.SetLineCreator([&] {
       // Only the ports of the list can be opened.
@@ -181,6 +228,7 @@ TEST_F(PortIdentityTest, OpenGoesToThePortThatCarriesTheStoredIdentity) {
     });
     port.SetPort(c.Port);
     port.SetIdentity(c.Stored);
+    port.SetUsbSocket(c.Socket);
     std::string error;
     try {
       port.Open(c.Reconnecting);
@@ -196,6 +244,9 @@ TEST_F(PortIdentityTest, OpenGoesToThePortThatCarriesTheStoredIdentity) {
       EXPECT_EQ(port.Port(), c.Port);
     }
     EXPECT_EQ(port.Identity(), c.Learnt);
+    // The socket is learnt with the identity.
+    const std::optional<TPortInfo> opened = FindRealPort(c.Opened);
+    EXPECT_EQ(port.UsbSocket(), !*c.Opened ? c.Socket : opened ? opened->Socket : "");
     if (*c.Logged) {
       ASSERT_EQ(sink.Lines().size(), 1u);
       EXPECT_EQ(sink.Lines().front().rfind(c.Logged, 0), 0u) << sink.Lines().front();
@@ -205,6 +256,53 @@ TEST_F(PortIdentityTest, OpenGoesToThePortThatCarriesTheStoredIdentity) {
     port.Close();
   }
 }
+
+#ifdef __linux__
+// The socket an adapter sits in, from a tree laid out as the kernel's: a USB serial converter, a
+// modem-class adapter, a built-in port, and what is not there.
+TEST(UsbSocketTest, FoundAboveThePortsDevice) {
+  namespace fs = std::filesystem;
+  QTemporaryDir dir;
+  ASSERT_TRUE(dir.isValid());
+  const fs::path sys = dir.path().toStdString();
+  const fs::path bus = sys / "devices/pci0000:00/0000:00:14.0/usb1";
+  const auto usbDevice = [](const fs::path& at) {
+    fs::create_directories(at);
+    std::ofstream(at / "busnum") << "1\n";
+    std::ofstream(at / "devpath") << "x\n";
+  };
+  usbDevice(bus);  // the root hub has them too
+  usbDevice(bus / "1-1");
+  usbDevice(bus / "1-1/1-1.2");
+  usbDevice(bus / "1-3");
+  const struct {
+    const char* Port;
+    const char* Device;  // what /sys/class/tty/<name>/device points to; empty: no such entry
+    const char* Socket;
+  } cases[] = {
+      {"ttyUSB0", "1-1/1-1.2/1-1.2:1.0/ttyUSB0", "1-1.2"},
+      {"/dev/ttyUSB0", "1-1/1-1.2/1-1.2:1.0/ttyUSB0", "1-1.2"},
+      {"ttyACM0", "1-3/1-3:1.0", "1-3"},
+      {"ttyS0", "", ""},
+      {"ttyUSB9", nullptr, ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Port);
+    const fs::path name = fs::path(c.Port).filename();
+    const fs::path entry = sys / "class/tty" / name;
+    fs::remove_all(entry);
+    if (c.Device) {
+      fs::create_directories(entry);
+      const fs::path target =
+          *c.Device ? bus / c.Device : sys / "devices/platform/serial8250/tty" / name;
+      fs::create_directories(target);
+      fs::create_directory_symlink(target, entry / "device");
+    }
+    EXPECT_EQ(UsbSocketOf(c.Port, sys.string()), c.Socket);
+  }
+  EXPECT_EQ(UsbSocketOf("ttyUSB0", (sys / "none").string()), "");
+}
+#endif
 
 // The system's port list is made afresh only when the devices changed, while a device that came
 // may still be getting its properties, or when it is old.
@@ -248,7 +346,7 @@ TEST(PortListCacheTest, ListsAgainOnlyWhenTheDevicesMayHaveChanged) {
       [&] { return fingerprint; },
       [&] {
         ++listed;
-        return std::vector<TPortInfo>{TPortInfo{std::to_string(listed), "", {}, ""}};
+        return std::vector<TPortInfo>{TPortInfo{std::to_string(listed), "", {}, "", ""}};
       },
       clock);
   for (const auto& step : steps) {

@@ -101,10 +101,12 @@ class TModelGenerator {
       TRS485IFC& ifc = *list.AddIFC("TRS485IFC")->IFC;
       ifc.Adresse = Signed();
       ifc.SetPort(Coin() ? "COM" + std::to_string(Between(1, 256)) : Text(12));
-      if (Coin())
+      if (Coin()) {
         ifc.SetUsbIdentity({static_cast<uint16_t>(Between(0, 0xFFFF)),
                             static_cast<uint16_t>(Between(0, 0xFFFF)),
                             Coin() ? "" : "A" + std::to_string(Between(0, 99999999))});
+        if (Coin()) ifc.SetUsbSocket(std::to_string(Between(1, 9)) + "-" + Text(6));
+      }
       ifc.SetBaud(Unsigned());
       ifc.SetEnabled(Coin());
       ifc.Hinweis = Text(40, rawNotes);
@@ -147,6 +149,7 @@ void ExpectSameModel(const TModulsList& saved, const TModulsList& loaded,
     EXPECT_EQ(b.Adresse, a.Adresse);
     EXPECT_EQ(b.Port(), a.Port());
     EXPECT_EQ(b.UsbIdentity(), a.UsbIdentity());
+    EXPECT_EQ(b.UsbSocket(), a.UsbSocket());
     EXPECT_EQ(b.Baud(), a.Baud());
     EXPECT_EQ(b.Enabled(), a.Enabled());
     EXPECT_EQ(b.Hinweis, expected(a.Hinweis));

@@ -38,7 +38,7 @@ int GOpenableLists = 0;
 
 std::vector<TPortInfo> FakePorts(bool openableOnly) {
   if (openableOnly) ++GOpenableLists;
-  std::vector<TPortInfo> ports(3);
+  std::vector<TPortInfo> ports(5);
   ports[0].Name = "ttyS0";
   ports[1].Name = "ttyUSB0";
   ports[1].Identity = {0x0403, 0x6001, "A10K3J2F"};
@@ -46,6 +46,13 @@ std::vector<TPortInfo> FakePorts(bool openableOnly) {
   ports[2].Identity = {0x0403, 0x6001, "B77Q1X"};
   ports[1].Description = DescribePort("FTDI", "USB-RS485", ports[1].Identity);
   ports[2].Description = DescribePort("FTDI", "USB-RS485", ports[2].Identity);
+  // Twins without a serial number, told apart by their USB sockets.
+  for (std::size_t i : {3u, 4u}) {
+    ports[i].Name = "ttyUSB" + std::to_string(i - 1);
+    ports[i].Identity = {0x1A86, 0x7523, ""};
+    ports[i].Socket = "1-1." + std::to_string(i - 1);
+    ports[i].Description = DescribePort("wch.cn", "USB Serial", ports[i].Identity, ports[i].Socket);
+  }
   return ports;
 }
 
@@ -63,10 +70,11 @@ std::vector<TPortInfo> ListedPorts(bool) {
   return GListed;
 }
 
-TPortInfo Listed(const QString& name, const TUsbIdentity& identity) {
+TPortInfo Listed(const QString& name, const TUsbIdentity& identity, const char* socket = "") {
   TPortInfo port;
   port.Name = name.toStdString();
   port.Identity = identity;
+  port.Socket = socket;
   return port;
 }
 
@@ -164,12 +172,17 @@ class ReplugWindowTest : public QObject {
     QStringList shown;
     for (int i = 0; i < w->cboPort->count(); ++i)
       shown << w->cboPort->itemText(i);
-    QCOMPARE(shown,
-             QStringList({main_window_detail::kNoPort, "ttyS0", "ttyUSB0", "ttyUSB1", "SIM"}));
-    const int index = w->cboPort->findText("ttyUSB1");
-    QVERIFY(index > 0);
-    QCOMPARE(w->cboPort->itemData(index, main_window_detail::kPortDescriptionRole).toString(),
-             QString("FTDI USB-RS485 · B77Q1X"));
+    QCOMPARE(shown, QStringList({main_window_detail::kNoPort, "ttyS0", "ttyUSB0", "ttyUSB1",
+                                 "ttyUSB2", "ttyUSB3", "SIM"}));
+    const std::pair<const char*, const char*> described[] = {
+        {"ttyUSB1", "FTDI USB-RS485 · B77Q1X"},
+        {"ttyUSB3", "wch.cn USB Serial · USB 1A86:7523 · USB-Anschluss 1-1.3"}};
+    for (const auto& [name, description] : described) {
+      const int index = w->cboPort->findText(name);
+      QVERIFY(index > 0);
+      QCOMPARE(w->cboPort->itemData(index, main_window_detail::kPortDescriptionRole).toString(),
+               QString(description));
+    }
     w->cboPort->showPopup();
     QVERIFY(QTest::qWaitForWindowExposed(w->cboPort->view()->window()));
     Picture(w->cboPort->view()->window(), "main_window_port_list.png");
@@ -212,12 +225,41 @@ class ReplugWindowTest : public QObject {
   }
 
   // Two adapters that swapped their names since the model was made: each interface finds its
-  // own bus by the adapter's identity. A port the user picks is taken as picked.
+  // own bus by the adapter's identity, or, of twins without a serial number, by the USB socket
+  // each sat in. A port the user picks is taken as picked.
+  void SwappedAdaptersFindTheirOwnBus_data() {
+    QTest::addColumn<QString>("identityA");
+    QTest::addColumn<QString>("identityB");
+    QTest::addColumn<QString>("socketA");
+    QTest::addColumn<QString>("socketB");
+    QTest::addColumn<QString>("logged");
+    QTest::newRow("serial numbers")
+        << "0403:6001:A10K3J2F"
+        << "0403:6001:B77Q1X"
+        << ""
+        << ""
+        << "An ComPort ttyUSB0 steckt jetzt ein anderer Adapter (0403:6001:B77Q1X), der Adapter "
+           "0403:6001:A10K3J2F ist jetzt ttyUSB1";
+    QTest::newRow("twins in their sockets")
+        << "1A86:7523:"
+        << "1A86:7523:"
+        << "1-1.3"
+        << "1-1.4"
+        << "An ComPort ttyUSB0 steckt jetzt ein Adapter derselben Art am USB-Anschluss 1-1.4, der "
+           "Adapter 1A86:7523: vom USB-Anschluss 1-1.3 ist jetzt ttyUSB1";
+  }
+
   void SwappedAdaptersFindTheirOwnBus() {
-    const TUsbIdentity adapterA{0x0403, 0x6001, "A10K3J2F"};
-    const TUsbIdentity adapterB{0x0403, 0x6001, "B77Q1X"};
+    QFETCH(QString, identityA);
+    QFETCH(QString, identityB);
+    QFETCH(QString, socketA);
+    QFETCH(QString, socketB);
+    QFETCH(QString, logged);
+    const TUsbIdentity adapterA = TUsbIdentity::FromText(identityA.toStdString());
+    const TUsbIdentity adapterB = TUsbIdentity::FromText(identityB.toStdString());
+    const std::string inA = socketA.toStdString(), inB = socketB.toStdString();
     SetPortLister(ListedPorts);
-    SetListed({Listed("ttyUSB0", adapterB), Listed("ttyUSB1", adapterA)});
+    SetListed({Listed("ttyUSB0", adapterB, inB.c_str()), Listed("ttyUSB1", adapterA, inA.c_str())});
     TSimBus busA, busB;
     busA.AddDefaultCards();
     busB.AddDefaultCards();
@@ -234,17 +276,22 @@ class ReplugWindowTest : public QObject {
     QVERIFY(first && first->IFC);
     first->IFC->SetPort("ttyUSB0");
     first->IFC->SetUsbIdentity(adapterA);
+    first->IFC->SetUsbSocket(inA);
     w->NewIFC();
     TModulsItem* second = w->SelectedItem();
     QVERIFY(second && second->IFC && second != first);
     second->IFC->SetPort("ttyUSB1");
     second->IFC->SetUsbIdentity(adapterB);
+    second->IFC->SetUsbSocket(inB);
 
     const struct {
       TModulsItem* Item;
       const char* Found;
       TUsbIdentity Wanted;
-    } interfaces[] = {{first, "ttyUSB1", adapterA}, {second, "ttyUSB0", adapterB}};
+      std::string Socket;
+      TSimBus* Bus;
+    } interfaces[] = {{first, "ttyUSB1", adapterA, inA, &busA},
+                      {second, "ttyUSB0", adapterB, inB, &busB}};
     for (const auto& i : interfaces) {
       w->SelectItem(i.Item);
       w->ShowIFCData(i.Item->IFC);
@@ -254,11 +301,14 @@ class ReplugWindowTest : public QObject {
       QVERIFY2(i.Item->IFC->Active(), qPrintable(w->Memo1->toPlainText()));
       QCOMPARE(QString::fromStdString(i.Item->IFC->Port()), QString(i.Found));
       QCOMPARE(i.Item->IFC->UsbIdentity().Text(), i.Wanted.Text());
+      QCOMPARE(i.Item->IFC->UsbSocket(), i.Socket);
       QCOMPARE(w->cboPort->currentText(), QString(i.Found));
+      // The line it holds is the one to its own cards.
+      QVERIFY(i.Bus->InUse());
     }
-    QVERIFY(w->Memo1->toPlainText().contains(
-        "An ComPort ttyUSB0 steckt jetzt ein anderer Adapter (0403:6001:B77Q1X), der Adapter "
-        "0403:6001:A10K3J2F ist jetzt ttyUSB1"));
+    QVERIFY2(w->Memo1->toPlainText().contains(logged), qPrintable(w->Memo1->toPlainText()));
+    first->IFC->SetActive(false);
+    QVERIFY(!busA.InUse() && busB.InUse());
 
     // The user picks the other port for the first interface: taken, and its adapter learnt.
     second->IFC->SetActive(false);
@@ -269,6 +319,7 @@ class ReplugWindowTest : public QObject {
     QVERIFY(first->IFC->Active());
     QCOMPARE(QString::fromStdString(first->IFC->Port()), QString("ttyUSB0"));
     QCOMPARE(first->IFC->UsbIdentity().Text(), adapterB.Text());
+    QCOMPARE(first->IFC->UsbSocket(), inB);
     first->IFC->SetActive(false);
   }
 
