@@ -36,14 +36,14 @@ std::vector<TLineWish> OtherLines(const TComPort* own) {
 }
 
 // Whether the line would open the port: it is set to it, and the adapter there is the one that
-// line looks for (or it looks for none); of twins, the one in that line's socket. A line whose
-// name went to another adapter lays no claim to it.
-bool Claims(const TLineWish& line, const TPortInfo& port) {
+// line looks for (or it looks for none); of twins (`twins`: the ports carrying the port's
+// identity), the one in that line's socket. A line whose name went to another adapter lays no
+// claim to it.
+bool Claims(const TLineWish& line, const TPortInfo& port, const std::vector<TPortInfo>& twins) {
   if (line.Identity.Empty()) return PortIsNamed(port, line.Port);
   if (port.Identity != line.Identity) return false;
   if (!line.Socket.empty()) {
     if (port.Socket == line.Socket) return true;
-    const std::vector<TPortInfo> twins = PortsCarryingIdentity(line.Identity);
     if (std::any_of(twins.begin(), twins.end(),
                     [&](const TPortInfo& twin) { return twin.Socket == line.Socket; }))
       return false;
@@ -123,11 +123,12 @@ TComPort::TPortChoice TComPort::ChoosePort(bool reconnecting) const {
       choice.Present ? FindRealPort(choice.Port) : std::optional<TPortInfo>();
   if (choice.Present && !there) return choice;
   const std::vector<TLineWish> others = OtherLines(this);
+  const std::vector<TPortInfo> twins = PortsCarryingIdentity(identity);
   const auto claimed = [&](const TPortInfo& port) {
     return std::any_of(others.begin(), others.end(),
-                       [&](const TLineWish& other) { return Claims(other, port); });
+                       [&](const TLineWish& other) { return Claims(other, port, twins); });
   };
-  std::vector<TPortInfo> candidates = PortsCarryingIdentity(identity);
+  std::vector<TPortInfo> candidates = twins;
   std::erase_if(candidates, claimed);
   const auto inSocketAt =
       std::find_if(candidates.begin(), candidates.end(),
