@@ -12,6 +12,12 @@
 // in, one read, a hand-over to a second thread that wakes for it, one sleep through the 2 ms
 // pause. Its CPU time is what two sleeps and a hand-over per exchange cost on the machine at
 // hand, whatever the code around them; the gap between the two rows is what the program adds.
+//
+// `bus_rate [exchanges] [rounds] floor` adds a third row ("floor"): one sleep per exchange, from
+// the write to the end of the pause after the answer by the line time, then the read, the
+// hand-over and at once the next write, without waiting for the handler. No bus master may work
+// so (the next command must wait for the last answer's handler, and the answer would lie unread
+// through the pause), but it is the least any exchange can cost here.
 
 #include <fcntl.h>
 #include <poll.h>
@@ -82,24 +88,27 @@ struct TFigures {
 // the line time, so that it finds the answer whole nearly every time, however late the card's
 // process comes round to a character on a busy machine: that is what keeps it to two sleeps. It
 // costs exchange rate, which is not what this row is for.
-TFigures BareExchanges(const std::string& path, uint32_t baud, int exchanges) {
+TFigures BareExchanges(const std::string& path, uint32_t baud, int exchanges, bool leastSleeps) {
   TFigures figures;
   // No terminal settings to make: the card's side has made the pseudo-terminal raw.
   const int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
   if (fd < 0) return figures;
   const std::string command = "?1E200000\r";
   const std::chrono::microseconds look((10 + 11) * 10'000'000LL / baud + 1000 + 3000);
+  // The floor row's: the card's 1 ms, the pause and 0.3 ms for the card's process to come round.
+  const std::chrono::microseconds lookAfterPause((10 + 11) * 10'000'000LL / baud + 1000 + 2300);
 
   std::mutex mutex;
   std::condition_variable changed;
   int handed = 0, handled = 0, whole = 0;
   bool busWaiting = false;
+  bool counted = false;
   std::thread bus([&] {
     std::string line;
     for (int i = 0; i < exchanges; ++i) {
       const auto sent = std::chrono::steady_clock::now();
       if (write(fd, command.data(), command.size()) != static_cast<ssize_t>(command.size())) break;
-      std::this_thread::sleep_until(sent + look);
+      std::this_thread::sleep_until(sent + (leastSleeps ? lookAfterPause : look));
       line.clear();
       char buffer[256];
       while (line.find("\r\n") == std::string::npos) {
@@ -118,12 +127,16 @@ TFigures BareExchanges(const std::string& path, uint32_t baud, int exchanges) {
         if (line.find("\r\n") != std::string::npos) ++whole;
       }
       changed.notify_all();
+      if (leastSleeps) continue;
       std::this_thread::sleep_until(seen + std::chrono::milliseconds(2));
       std::unique_lock<std::mutex> lock(mutex);
       busWaiting = true;
       changed.wait(lock, [&] { return handled == handed; });
       busWaiting = false;
     }
+    // Alive until its sleeps are counted.
+    std::unique_lock<std::mutex> lock(mutex);
+    changed.wait(lock, [&] { return counted; });
   });
 
   const TThreadAccounts threadsAtStart = ThreadAccounts();
@@ -140,6 +153,11 @@ TFigures BareExchanges(const std::string& path, uint32_t baud, int exchanges) {
   figures.Seconds = WallSeconds() - start;
   figures.Cpu = ProcessCpuSeconds() - cpuStart;
   figures.Threads = ThreadSleepsBetween(threadsAtStart, ThreadAccounts());
+  {
+    std::lock_guard<std::mutex> lock(mutex);
+    counted = true;
+  }
+  changed.notify_all();
   bus.join();
   figures.Answered = whole;
   close(fd);
@@ -232,6 +250,7 @@ int main(int argc, char** argv) {
   // On a virtual machine the cost of a wake-up changes from one minute to the next: several
   // rounds, the program and the bare row in turns, give medians that mean something.
   const int rounds = argc > 2 ? std::max(1, std::atoi(argv[2])) : 1;
+  const bool withFloor = argc > 3 && std::string(argv[3]) == "floor";
   std::printf(
       "bus_rate: %d exchanges per rate, card answers 1 ms after the command, line time "
       "emulated, over a pseudo-terminal\n",
@@ -240,7 +259,8 @@ int main(int argc, char** argv) {
               "ratio", "CPU s/1000 exch.", "sleeps/exch. bus,main", "CPU us/exch. bus,main");
   std::vector<std::string> summary;
   for (const uint32_t baud : {9600u, 19200u}) {
-    std::vector<double> ratios, cpus, bareRatios, bareCpus, times, perSleep, barePerSleep;
+    std::vector<double> ratios, cpus, bareRatios, bareCpus, times, perSleep, barePerSleep,
+        floorRatios, floorCpus;
     for (int round = 0; round < rounds; ++round) {
       int timedOut = 0;
       const TFigures program = ProgramExchanges(baud, exchanges, timedOut);
@@ -249,9 +269,18 @@ int main(int argc, char** argv) {
 
       const TCard bareCard = StartCard(baud);
       if (bareCard.Path.empty()) return 1;
-      const TFigures bare = BareExchanges(bareCard.Path, baud, exchanges);
+      const TFigures bare = BareExchanges(bareCard.Path, baud, exchanges, false);
       StopCard(bareCard);
       PrintRow("bare", baud, bare, exchanges, exchanges - bare.Answered);
+      if (withFloor) {
+        const TCard floorCard = StartCard(baud);
+        if (floorCard.Path.empty()) return 1;
+        const TFigures least = BareExchanges(floorCard.Path, baud, exchanges, true);
+        StopCard(floorCard);
+        PrintRow("floor", baud, least, exchanges, exchanges - least.Answered);
+        floorRatios.push_back(Ratio(baud, least));
+        floorCpus.push_back(CpuPer1000(least, exchanges));
+      }
 
       ratios.push_back(Ratio(baud, program));
       cpus.push_back(CpuPer1000(program, exchanges));
@@ -270,6 +299,11 @@ int main(int argc, char** argv) {
                   baud, Median(ratios), Median(cpus), Percentile(cpus, 0), Percentile(cpus, 100),
                   Median(bareRatios), Median(bareCpus), Percentile(bareCpus, 0),
                   Percentile(bareCpus, 100), Median(times), Median(perSleep), Median(barePerSleep));
+    summary.emplace_back(line);
+    if (!withFloor) continue;
+    std::snprintf(line, sizeof line, "%7u  floor: ratio %.2f, %.3f CPU s/1000 exch. (%.3f to %.3f)",
+                  baud, Median(floorRatios), Median(floorCpus), Percentile(floorCpus, 0),
+                  Percentile(floorCpus, 100));
     summary.emplace_back(line);
   }
   if (!summary.empty()) std::printf("medians of %d rounds, in turns:\n", rounds);
