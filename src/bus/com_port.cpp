@@ -37,15 +37,21 @@ std::vector<TLineWish> OtherLines(const TComPort* own) {
 
 // Whether the line would open the port: it is set to it, and the adapter there is the one that
 // line looks for (or it looks for none); of twins (`twins`: the ports carrying the port's
-// identity), the one in that line's socket. A line whose name went to another adapter lays no
-// claim to it.
-bool Claims(const TLineWish& line, const TPortInfo& port, const std::vector<TPortInfo>& twins) {
+// identity), the one in that line's socket, and by its name only one in no other line's socket
+// (`lines`: every line). A line whose name went to another adapter lays no claim to it.
+bool Claims(const TLineWish& line, const TPortInfo& port, const std::vector<TPortInfo>& twins,
+            const std::vector<TLineWish>& lines) {
   if (line.Identity.Empty()) return PortIsNamed(port, line.Port);
   if (port.Identity != line.Identity) return false;
   if (!line.Socket.empty()) {
     if (port.Socket == line.Socket) return true;
     if (std::any_of(twins.begin(), twins.end(),
                     [&](const TPortInfo& twin) { return twin.Socket == line.Socket; }))
+      return false;
+    if (!port.Socket.empty() &&
+        std::any_of(lines.begin(), lines.end(), [&](const TLineWish& other) {
+          return other.Identity == port.Identity && other.Socket == port.Socket;
+        }))
       return false;
   }
   return PortIsNamed(port, line.Port);
@@ -123,10 +129,12 @@ TComPort::TPortChoice TComPort::ChoosePort(bool reconnecting) const {
       choice.Present ? FindRealPort(choice.Port) : std::optional<TPortInfo>();
   if (choice.Present && !there) return choice;
   const std::vector<TLineWish> others = OtherLines(this);
+  std::vector<TLineWish> lines = others;
+  lines.push_back({choice.Asked, identity, socket});
   const std::vector<TPortInfo> twins = PortsCarryingIdentity(identity);
   const auto claimed = [&](const TPortInfo& port) {
     return std::any_of(others.begin(), others.end(),
-                       [&](const TLineWish& other) { return Claims(other, port, twins); });
+                       [&](const TLineWish& other) { return Claims(other, port, twins, lines); });
   };
   std::vector<TPortInfo> candidates = twins;
   std::erase_if(candidates, claimed);

@@ -200,6 +200,11 @@ TEST_F(PortIdentityTest, OpenGoesToThePortThatCarriesTheStoredIdentity) {
        "An ComPort ttyUSB3 steckt jetzt ein Adapter derselben Art am USB-Anschluss 1-1.3, der "
        "Adapter 1A86:7523: vom USB-Anschluss 1-1.1 ist jetzt ttyUSB4",
        "", kTwin, "1-1.1", "1-1.3"},
+      // Only this interface's adapter is back, under the name of another's that is still away:
+      // its socket tells, the other's name does not.
+      {"ttyUSB9", kTwin, true, "ttyUSB3", "ttyUSB3", kTwin,
+       "ComPort ttyUSB9 nicht gefunden, der Adapter 1A86:7523: ist jetzt ttyUSB3", "", kTwin,
+       "1-1.3", "2-1"},
       // The twin in the socket belongs to another interface: the name is kept.
       {"ttyUSB3", kTwin, true, "ttyUSB4", "ttyUSB3", kTwin, "", "", kTwin, "1-1.4", "1-1.4"},
       {"ttyUSB0", kTwin, false, "ttyUSB3", "ttyUSB3", kTwin,
