@@ -38,17 +38,19 @@ std::vector<TLineWish> OtherLines(const TComPort* own) {
 // Whether the line would open the port: it is set to it, and the adapter there is the one that
 // line looks for (or it looks for none); of twins (`twins`: the ports carrying the port's
 // identity), the one in that line's socket, and by its name only one in no other line's socket
-// (`lines`: every line). A line whose name went to another adapter lays no claim to it.
+// (`lines`: every line). A line whose name went to another adapter lays no claim to it. The
+// channels of a multi-port adapter share its socket, so there only the name tells them apart.
 bool Claims(const TLineWish& line, const TPortInfo& port, const std::vector<TPortInfo>& twins,
             const std::vector<TLineWish>& lines) {
   if (line.Identity.Empty()) return PortIsNamed(port, line.Port);
   if (port.Identity != line.Identity) return false;
   if (!line.Socket.empty()) {
-    if (port.Socket == line.Socket) return true;
-    if (std::any_of(twins.begin(), twins.end(),
-                    [&](const TPortInfo& twin) { return twin.Socket == line.Socket; }))
-      return false;
-    if (!port.Socket.empty() &&
+    const auto inLineSocket = std::count_if(twins.begin(), twins.end(), [&](const TPortInfo& twin) {
+      return twin.Socket == line.Socket;
+    });
+    if (inLineSocket == 1) return port.Socket == line.Socket;
+    if (inLineSocket > 1 && port.Socket != line.Socket) return false;
+    if (!port.Socket.empty() && port.Socket != line.Socket &&
         std::any_of(lines.begin(), lines.end(), [&](const TLineWish& other) {
           return other.Identity == port.Identity && other.Socket == port.Socket;
         }))
@@ -138,15 +140,14 @@ TComPort::TPortChoice TComPort::ChoosePort(bool reconnecting) const {
   };
   std::vector<TPortInfo> candidates = twins;
   std::erase_if(candidates, claimed);
-  const auto inSocketAt =
-      std::find_if(candidates.begin(), candidates.end(),
-                   [&](const TPortInfo& port) { return !socket.empty() && port.Socket == socket; });
-  const TPortInfo* inSocket = inSocketAt == candidates.end() ? nullptr : &*inSocketAt;
+  std::vector<TPortInfo> inSocket = candidates;
+  std::erase_if(inSocket,
+                [&](const TPortInfo& port) { return socket.empty() || port.Socket != socket; });
   if (there && there->Identity == identity) {
     // The adapter's name, but of twins the one in its socket is the adapter, and one in the
     // socket of another interface's is that one's.
     const bool twin = !socket.empty() && !there->Socket.empty() && there->Socket != socket;
-    if (!twin || (!inSocket && !claimed(*there))) return choice;
+    if (!twin || (inSocket.empty() && !claimed(*there))) return choice;
     choice.NameWentToSocket = there->Socket;
   } else if (there) {
     // Another adapter under the name: the names changed hands since the identity was stored.
@@ -155,7 +156,7 @@ TComPort::TPortChoice TComPort::ChoosePort(bool reconnecting) const {
   // Reconnecting, nothing but this adapter will do; at the user's connect the name does if the
   // adapter is nowhere else.
   if (there && reconnecting) choice.Present = false;
-  if (inSocket) candidates = {*inSocket};
+  if (!inSocket.empty()) candidates = inSocket;
   if (candidates.size() == 1) {
     choice.Port = candidates.front().Name;
     choice.Present = true;

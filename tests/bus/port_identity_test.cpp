@@ -21,6 +21,8 @@ const TUsbIdentity kAdapterA{0x0403, 0x6001, "A10K3J2F"};
 const TUsbIdentity kAdapterB{0x0403, 0x6001, "B77Q1X"};
 // Adapters without a serial number: every one of the make looks the same.
 const TUsbIdentity kTwin{0x1A86, 0x7523, ""};
+// A two-port adapter: both ports carry its serial number and sit in its socket.
+const TUsbIdentity kDual{0x0403, 0x6010, "FT4D1"};
 
 }  // namespace
 
@@ -31,10 +33,10 @@ void PrintTo(const TUsbIdentity& identity, std::ostream* out) {
 
 namespace {
 
-// Two FTDI adapters, two twins and a built-in port; "ttyUSB1" is adapter A after a replug. The
-// twins sit in the USB sockets 1-1.3 and 1-1.4.
+// Two FTDI adapters, two twins, a two-port adapter and a built-in port; "ttyUSB1" is adapter A
+// after a replug. The twins sit in the USB sockets 1-1.3 and 1-1.4, the two-port adapter in 1-2.
 std::vector<TPortInfo> FakePorts(bool) {
-  std::vector<TPortInfo> ports(5);
+  std::vector<TPortInfo> ports(7);
   ports[0].Name = "ttyS0";
   ports[0].Location = "/dev/ttyS0";
   ports[1].Name = "ttyUSB1";
@@ -48,6 +50,12 @@ std::vector<TPortInfo> FakePorts(bool) {
     ports[i].Location = "/dev/" + ports[i].Name;
     ports[i].Identity = kTwin;
     ports[i].Socket = "1-1." + std::to_string(i);
+  }
+  for (std::size_t i : {5u, 6u}) {
+    ports[i].Name = "ttyUSB" + std::to_string(i + 1);
+    ports[i].Location = "/dev/" + ports[i].Name;
+    ports[i].Identity = kDual;
+    ports[i].Socket = "1-2";
   }
   return ports;
 }
@@ -108,6 +116,10 @@ TEST_F(PortIdentityTest, OpenGoesToThePortThatCarriesTheStoredIdentity) {
       "TCOMPORT : cannot open ttyUSB0\rComPort ttyUSB0 nicht gefunden, und Adapter mit der "
       "Kennung 1A86:7523: gibt es mehrere (ttyUSB3, ttyUSB4): welcher gemeint ist, lässt sich "
       "nicht erkennen. Bitte den Port wählen. ";
+  const std::string dualLine =
+      "TCOMPORT : cannot open ttyUSB0\rComPort ttyUSB0 nicht gefunden, und Adapter mit der "
+      "Kennung 0403:6010:FT4D1 gibt es mehrere (ttyUSB6, ttyUSB7): welcher gemeint ist, lässt "
+      "sich nicht erkennen. Bitte den Port wählen. ";
   const TUsbIdentity gone{0x0403, 0x6001, "GONE"};
   struct {
     const char* Port;  // as the model had it, with the identity stored
@@ -213,6 +225,13 @@ TEST_F(PortIdentityTest, OpenGoesToThePortThatCarriesTheStoredIdentity) {
       // An adapter moved to another socket: its name still tells, or nothing does.
       {"ttyUSB3", kTwin, true, "", "ttyUSB3", kTwin, "", "", {}, "2-1"},
       {"ttyUSB0", kTwin, true, "", "", kTwin, "", twinsLine.c_str(), {}, "2-1"},
+      // The ports of a two-port adapter share its socket, which cannot tell them apart: their
+      // names do, and where both names are gone the user is asked.
+      {"ttyUSB6", kDual, true, "ttyUSB7", "ttyUSB6", kDual, "", "", kDual, "1-2", "1-2"},
+      {"ttyUSB0", kDual, true, "ttyUSB1", "", kDual, "", dualLine.c_str(), kDual, "1-2", "1-2"},
+      {"ttyUSB0", kDual, false, "ttyUSB7", "ttyUSB6", kDual,
+       "ComPort ttyUSB0 nicht gefunden, der Adapter 0403:6010:FT4D1 ist jetzt ttyUSB6", "", kDual,
+       "1-2", "1-2"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(std::string(c.Port) + (c.Reconnecting ? " reconnecting" : "") + " other " +
