@@ -13,6 +13,8 @@
 namespace {
 
 constexpr int64_t kCyclePauseUs = 2000;
+// What an idle interface keeps of the text its line delivers meanwhile.
+constexpr std::size_t kIdleKeptBytes = 4096;
 
 }  // namespace
 
@@ -423,8 +425,23 @@ void TSer485BusMaster::ThreadBody() {
       const int64_t start = FClock.NowUs();
       if (!HasWorkLocked()) {
         FPreSendFromUs = 0;
-        FWake.wait(lock, [&] { return interrupted() || HasWorkLocked(); });
+        // With nothing to send no read would see the device go: a pulled adapter would leave
+        // the interface shown as connected. A look at the line about once a second sees its
+        // hang-up; what it reads stays buffered and is dropped before the next command, as
+        // anything the line held then would be.
+        const bool woken =
+            FWake.wait_for(lock, std::chrono::milliseconds(ReconnectCheckMs),
+                           [&] { return interrupted() || HasWorkLocked(); });
         AdvanceIdleCycles(static_cast<uint64_t>((FClock.NowUs() - start) / kCyclePauseUs));
+        if (!woken) {
+          lock.unlock();
+          const TReadResult result = FComPort.ReceiveNow();
+          if (result.Status == TReadStatus::Lost) ConnectionLost(result.Error);
+          // A line that keeps talking while the interface is idle must not fill the memory: no
+          // more is kept than the system's own queue would have held.
+          if (FComPort.PartialLine().size() > kIdleKeptBytes) FComPort.TakeBuffered();
+          lock.lock();
+        }
         continue;
       }
       const uint64_t idleCycles = FPollCountdown > 1 ? FPollCountdown - 1 : 0;

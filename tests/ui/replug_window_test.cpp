@@ -387,6 +387,47 @@ class ReplugWindowTest : public QObject {
     ifc->SetActive(false);
   }
 
+  // An interface that is connected but has nothing to poll (no live card yet, commands only
+  // sent by hand) sees its adapter pulled out all the same: the window shows the waiting, and
+  // once the adapter is back a command sent by hand reaches the card.
+  void IdleInterfaceNoticesTheReplug() {
+    const QString link = Dir->path() + "/ttyKAVOR5";
+    auto server = ServeAt(link);
+    QVERIFY(server);
+    auto w = MakeWindow();
+    TRS485IFC* ifc = w->SelectedIFC();
+    QVERIFY(ifc);
+    w->cboBaud->setCurrentIndex(w->cboBaud->findText("19200"));
+    w->cboPort->setEditText(link);
+    w->ConnectIFC(true);
+    QVERIFY2(ifc->Active(), qPrintable(w->Memo1->toPlainText()));
+    TSer485BusMaster& master = ifc->BusMaster();
+    QTreeWidgetItem* node = w->VSTModuls->topLevelItem(0);
+    QVERIFY(node);
+
+    const qsizetype logFrom = w->Memo1->toPlainText().size();
+    server.reset();
+    QTRY_VERIFY_WITH_TIMEOUT(master.WaitingForDevice(), 3000);
+    QVERIFY(!ifc->Active());
+    QCOMPARE(node->text(1), QString("getrennt, warte auf Gerät"));
+    QVERIFY(w->chbConnect->isChecked());
+
+    server = ServeAt(link);
+    QVERIFY(server);
+    QTRY_VERIFY_WITH_TIMEOUT(ifc->Active(), 3000);
+    std::string answer;
+    QVERIFY(ifc->AddCommand("?1E200000", [&](const std::string&, const std::string& text) {
+      answer = text;
+    }));
+    QTRY_VERIFY_WITH_TIMEOUT(!answer.empty(), 2000);
+    QVERIFY2(answer.rfind("#1E20", 0) == 0, answer.c_str());
+    const QStringList log = LogSince(*w, logFrom);
+    QCOMPARE(log.size(), 2);
+    QVERIFY2(log[0].contains("ComPort " + link + " ist nicht mehr verfügbar"), qPrintable(log[0]));
+    QVERIFY2(log[1].contains("ComPort " + link + " ist wieder verfügbar"), qPrintable(log[1]));
+    ifc->SetActive(false);
+  }
+
   // A device that comes back but cannot be opened (the rights, another program holding it) is
   // waited for all the same, and the reason is told once, after a few checks.
   void DeviceBackButClosedIsReportedOnce() {
