@@ -429,9 +429,8 @@ void TSer485BusMaster::ThreadBody() {
         // the interface shown as connected. A look at the line about once a second sees its
         // hang-up; what it reads stays buffered and is dropped before the next command, as
         // anything the line held then would be.
-        const bool woken =
-            FWake.wait_for(lock, std::chrono::milliseconds(ReconnectCheckMs),
-                           [&] { return interrupted() || HasWorkLocked(); });
+        const bool woken = FWake.wait_for(lock, std::chrono::milliseconds(ReconnectCheckMs),
+                                          [&] { return interrupted() || HasWorkLocked(); });
         AdvanceIdleCycles(static_cast<uint64_t>((FClock.NowUs() - start) / kCyclePauseUs));
         if (!woken) {
           lock.unlock();

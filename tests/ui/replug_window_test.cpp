@@ -416,9 +416,8 @@ class ReplugWindowTest : public QObject {
     QVERIFY(server);
     QTRY_VERIFY_WITH_TIMEOUT(ifc->Active(), 3000);
     std::string answer;
-    QVERIFY(ifc->AddCommand("?1E200000", [&](const std::string&, const std::string& text) {
-      answer = text;
-    }));
+    QVERIFY(ifc->AddCommand("?1E200000",
+                            [&](const std::string&, const std::string& text) { answer = text; }));
     QTRY_VERIFY_WITH_TIMEOUT(!answer.empty(), 2000);
     QVERIFY2(answer.rfind("#1E20", 0) == 0, answer.c_str());
     const QStringList log = LogSince(*w, logFrom);
