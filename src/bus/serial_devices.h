@@ -17,3 +17,9 @@ std::optional<TDevicesFingerprint> SerialDevicesFingerprint();
 // they were plugged in. Windows keeps a port name per socket for such adapters by itself.
 // `sysfsRoot` stands in for "/sys" in tests.
 std::string UsbSocketOf(const std::string& portName, const std::string& sysfsRoot = "/sys");
+
+#ifdef __linux__
+// The sysfs file of an FTDI adapter's latency timer, also for a port typed as a link to its
+// device (/dev/serial/by-id/...), the stable name many users give.
+std::string LatencyTimerPath(const std::string& portName);
+#endif

@@ -21,12 +21,6 @@
 
 namespace {
 
-// The sysfs file of an FTDI adapter's latency timer.
-std::string LatencyTimerPath(const std::string& portName) {
-  const QString device = QFileInfo(QString::fromStdString(portName)).fileName();
-  return "/sys/bus/usb-serial/devices/" + device.toStdString() + "/latency_timer";
-}
-
 // The timer in ms, or -1 when the port has none.
 int ReadLatencyTimer(const std::string& sysfsPath) {
   std::ifstream file(sysfsPath);
@@ -48,6 +42,14 @@ std::string GroupName(gid_t gid) {
 }
 
 }  // namespace
+
+std::string LatencyTimerPath(const std::string& portName) {
+  const QFileInfo typed(QString::fromStdString(portName));
+  const QString resolved =
+      portName.find('/') == std::string::npos ? QString() : typed.canonicalFilePath();
+  const QString device = resolved.isEmpty() ? typed.fileName() : QFileInfo(resolved).fileName();
+  return "/sys/bus/usb-serial/devices/" + device.toStdString() + "/latency_timer";
+}
 
 void TunePortLatency(QSerialPort& port, const std::string& portName) {
   const int fd = static_cast<int>(port.handle());

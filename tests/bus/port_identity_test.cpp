@@ -326,6 +326,28 @@ TEST(UsbSocketTest, FoundAboveThePortsDevice) {
   }
   EXPECT_EQ(UsbSocketOf("ttyUSB0", (sys / "none").string()), "");
 }
+
+// The latency timer is looked up under the device's own name, also when the user typed a link to
+// it, so that the advice on a slow timer reaches those who use the stable names too.
+TEST(UsbSocketTest, LatencyTimerOfTheDeviceBehindALink) {
+  namespace fs = std::filesystem;
+  QTemporaryDir dir;
+  ASSERT_TRUE(dir.isValid());
+  const fs::path dev = dir.path().toStdString();
+  std::ofstream(dev / "ttyUSB3") << "";
+  fs::create_directories(dev / "serial/by-id");
+  const fs::path link = dev / "serial/by-id/usb-FTDI_USB-RS485_A10K3J2F-if00-port0";
+  fs::create_symlink("../../ttyUSB3", link);
+  const fs::path dangling = dev / "serial/by-id/usb-gone-port0";
+  fs::create_symlink("../../ttyUSB9", dangling);
+  const auto timer = [](const char* device) {
+    return "/sys/bus/usb-serial/devices/" + std::string(device) + "/latency_timer";
+  };
+  EXPECT_EQ(LatencyTimerPath("ttyUSB0"), timer("ttyUSB0"));
+  EXPECT_EQ(LatencyTimerPath((dev / "ttyUSB3").string()), timer("ttyUSB3"));
+  EXPECT_EQ(LatencyTimerPath(link.string()), timer("ttyUSB3"));
+  EXPECT_EQ(LatencyTimerPath(dangling.string()), timer("usb-gone-port0"));
+}
 #endif
 
 // The system's port list is made afresh only when the devices changed, while a device that came
