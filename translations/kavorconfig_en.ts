@@ -412,6 +412,10 @@
         <source>USB-Anschluss %1</source>
         <translation>USB socket %1</translation>
     </message>
+    <message>
+        <source>An ComPort %1 steckt jetzt ein anderer Adapter (%2) als beim letzten Verbinden (%3), verbunden wird mit ihm. </source>
+        <translation>ComPort %1 is now another adapter (%2) than at the last connect (%3), connecting to it. </translation>
+    </message>
 </context>
 <context>
     <name>TIniFile</name>

@@ -191,6 +191,7 @@ void TComPort::Open(bool reconnecting) {
     throw EComError("TCOMPORT : cannot open " + asked + "\r" + choice.Ambiguous);
   if (reconnecting && !choice.Present) return;
   const std::string port = choice.Port;
+  std::string otherAdapter;
   if (choice.Renamed) {
     if (!choice.NameWentToSocket.empty())
       ReportMessage(TrText("TComPort",
@@ -217,6 +218,17 @@ void TComPort::Open(bool reconnecting) {
                         .Arg(port));
     std::lock_guard<std::mutex> lock(FSettingsMutex);
     if (FPort == asked) FPort = port;
+  } else if (choice.NameWentTo) {
+    // The user's connect takes the name with the adapter that is there now (a new one in place
+    // of a broken one, say); that it is not the one of the last connect must not go unsaid.
+    otherAdapter = TrText("TComPort",
+                          "An ComPort %1 steckt jetzt ein anderer Adapter (%2) als beim letzten "
+                          "Verbinden (%3), verbunden wird mit ihm. ")
+                       .Arg(asked)
+                       .Arg(choice.NameWentTo->Empty() ? TrText("TComPort", "ohne USB-Kennung")
+                                                       : TText::Plain(choice.NameWentTo->Text()))
+                       .Arg(identity.Text())
+                       .Shown();
   }
   std::unique_ptr<TSerialLine> line = creator ? creator() : CreateSerialLine(port);
   if (!line)
@@ -234,6 +246,7 @@ void TComPort::Open(bool reconnecting) {
     FLineForInterrupt = FLine.get();
   }
   FConnected = true;
+  if (!otherAdapter.empty()) ReportMessage(otherAdapter);
   // The adapter behind the name now; a port without one (built in, a pseudo-terminal, the
   // simulated bus) leaves nothing to look for later.
   const std::optional<TPortInfo> info = FindRealPort(port);

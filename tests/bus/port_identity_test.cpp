@@ -153,7 +153,10 @@ TEST_F(PortIdentityTest, OpenGoesToThePortThatCarriesTheStoredIdentity) {
        "0403:6001:A10K3J2F ist jetzt ttyUSB1",
        ""},
       // ... and this adapter is nowhere: the user's connect takes the name, a reconnect does not.
-      {"ttyUSB2", gone, false, "", "ttyUSB2", kAdapterB, "", ""},
+      {"ttyUSB2", gone, false, "", "ttyUSB2", kAdapterB,
+       "An ComPort ttyUSB2 steckt jetzt ein anderer Adapter (0403:6001:B77Q1X) als beim letzten "
+       "Verbinden (0403:6001:GONE), verbunden wird mit ihm",
+       ""},
       {"ttyUSB2", gone, true, "", "", gone, "", ""},
       // One of the twins under its own name.
       {"ttyUSB3", kTwin, true, "", "ttyUSB3", kTwin, "", ""},
@@ -161,7 +164,10 @@ TEST_F(PortIdentityTest, OpenGoesToThePortThatCarriesTheStoredIdentity) {
       {"/dev/ttyUSB1", TUsbIdentity(), false, "", "/dev/ttyUSB1", kAdapterA, "", ""},
       {"/dev/ttyUSB1", TUsbIdentity(), true, "", "/dev/ttyUSB1", kAdapterA, "", ""},
       // A port without an identity leaves none behind.
-      {"ttyS0", gone, false, "", "ttyS0", TUsbIdentity(), "", ""},
+      {"ttyS0", gone, false, "", "ttyS0", TUsbIdentity(),
+       "An ComPort ttyS0 steckt jetzt ein anderer Adapter (ohne USB-Kennung) als beim letzten "
+       "Verbinden (0403:6001:GONE), verbunden wird mit ihm",
+       ""},
       // Neither the name nor the adapter is there: the user's connect tries the name.
       {"ttyUSB0", gone, false, "", "", gone, "", "TCOMPORT : cannot open ttyUSB0\rnot listed"},
       {"ttyUSB0", gone, true, "", "", gone, "", ""},
