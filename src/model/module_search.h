@@ -82,6 +82,9 @@ class TModulSearch : public std::enable_shared_from_this<TModulSearch> {
   // that answers within that time-out. The addresses without a card are summed up in one log
   // line. Results as Run.
   TResult RunQuick();
+  // The interface searched.
+  TRS485IFC& Ifc() const { return FIfc; }
+
   // The addresses that gave no usable answer in the last quick search.
   int Unanswered = 0;
 

@@ -38,6 +38,10 @@ void TfrmVelmoraConfig::SearchModules(bool quick) {
   TRS485IFC* ifc = SelectedIFC();
   if (!ifc || !ifc->Active()) return;
   if (RefuseWhileBusy(ifc)) return;
+  // The window has one progress bar and one cancel button: a search on another interface would
+  // take them over and leave the running one without a way to call it off.
+  if (std::shared_ptr<TModulSearch> running = FRunningSearch.lock())
+    if (RefuseWhileBusy(&running->Ifc())) return;
   QApplication::setOverrideCursor(Qt::WaitCursor);
   Memo2->clear();
   Memo1->appendPlainText("");

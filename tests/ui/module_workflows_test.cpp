@@ -16,6 +16,7 @@
 #include "bus/bus_interface.h"
 #include "bus/serial_factory.h"
 #include "model/moduls_list.h"
+#include "model/workflow_guard.h"
 #include "modules/base_modul.h"
 #include "sim/sim_bus.h"
 #include "sim/sim_serial_line.h"
@@ -208,6 +209,54 @@ class ModuleWorkflowsTest : public QObject {
              1);
     QVERIFY(ifc->BusMaster().WaitQueueEmpty(std::chrono::seconds(2)));
     QCOMPARE(QApplication::overrideCursor(), nullptr);
+  }
+
+  // A search started on a second interface while the first one's search waits runs inside it;
+  // once it is over, the first one must still show its progress and be cancellable (or the
+  // second must be refused).
+  void FirstSearchStaysCancellableAfterASecondInterfaceSearched() {
+    TSimBus second;
+    second.AddDefaultCards();
+    RegisterSerialLine("SIM2", "Zweiter simulierter Bus",
+                       [&second] { return MakeSimSerialLine(second); });
+    auto w = MakeWindow();
+    TRS485IFC* first = w->SelectedIFC();
+    ConnectToSim(*w);
+    first->SetTimeout(40);  // so that the first search outlasts the second
+    w->NewIFC();
+    TRS485IFC* other = w->SelectedIFC();
+    QVERIFY(other && other != first);
+    w->cboPort->setCurrentIndex(w->cboPort->findText("SIM2"));
+    w->cboBaud->setCurrentIndex(1);
+    w->ConnectIFC(true);
+    QVERIFY(other->Active());
+    other->SetTimeout(20);
+
+    bool secondOver = false;
+    bool firstStillRunning = false;
+    bool cancelOffered = false;
+    QTimer::singleShot(300, w.get(), [&] {
+      w->SelectItem(w->ModulsList().ItemOfIFC(other));
+      w->tbtnSchnellsuche->trigger();
+      secondOver = true;
+      firstStillRunning = TWorkflowGuard::IsBusy(first);
+      cancelOffered = w->prbSuche->isVisibleTo(w.get()) &&
+                      w->btnSucheAbbrechen->isVisibleTo(w.get()) &&
+                      w->btnSucheAbbrechen->isEnabled();
+      QTest::mouseClick(w->btnSucheAbbrechen, Qt::LeftButton);
+    });
+    w->SelectItem(w->ModulsList().ItemOfIFC(first));
+    w->tbtnSuchen->trigger();
+    UnregisterSerialLine("SIM2");
+    QVERIFY(secondOver);
+    QVERIFY(firstStillRunning);
+    QVERIFY(cancelOffered);
+    // The click reached the first search: nothing taken in there.
+    QCOMPARE(first->Count(), 0);
+    QVERIFY(!w->prbSuche->isVisibleTo(w.get()));
+    w->ConnectIFC(false);
+    w->SelectItem(w->ModulsList().ItemOfIFC(first));
+    w->ConnectIFC(false);
   }
 
   void RemovalSelectsWhatRemains() {
