@@ -111,6 +111,7 @@ class TModulSearch : public std::enable_shared_from_this<TModulSearch> {
   void QuickAnswer(int asked, const std::string& answer);
   void QuickSeen(const std::string& text);
   void AskAgain(int address);
+  void MarkSilent(int address);
 
   TModulsList& FList;
   TRS485IFC& FIfc;
@@ -120,8 +121,12 @@ class TModulSearch : public std::enable_shared_from_this<TModulSearch> {
   std::vector<TAddressState> FState;
   std::vector<uint8_t> FAskedAgain;  // how often with the full time-out
   std::vector<bool> FSeen;           // a line of the address was received, in turn or not
-  bool FProgressOnLine = false;      // OnProgress follows the line, not the queue
-  std::size_t FOutstanding = 0;      // queued search lines whose handler has not run yet
+  // The addresses whose short wait ended without their answer, in the order it ended; the last
+  // FLateWindow of them may still be answering.
+  std::vector<int> FSilentInTurn;
+  std::size_t FLateWindow = 1;
+  bool FProgressOnLine = false;  // OnProgress follows the line, not the queue
+  std::size_t FOutstanding = 0;  // queued search lines whose handler has not run yet
   bool FMarkerBack = false;
   uint32_t FFullTimeoutMs = 0;
 };

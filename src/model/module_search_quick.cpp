@@ -79,6 +79,13 @@ void TModulSearch::AskAgain(int address) {
   QueueQuery(address, FFullTimeoutMs);
 }
 
+void TModulSearch::MarkSilent(int address) {
+  const auto at = static_cast<std::size_t>(address);
+  if (FState[at] != asQueued) return;
+  FState[at] = asSilent;
+  FSilentInTurn.push_back(address);
+}
+
 void TModulSearch::QueueQuery(int address, uint32_t timeoutMs) {
   std::shared_ptr<TModulSearch> self = shared_from_this();
   TCommandOptions options = QueryOptions(address);
@@ -110,14 +117,15 @@ void TModulSearch::QuickAnswer(int asked, const std::string& answer) {
   }
   const int from = lines.empty() ? -1 : AnswerAddress(lines.front());
   const bool pushedAside = from >= 0 && from != asked && IsIdentAnswer(lines.front());
-  if (lines.empty() || (pushedAside && !FSeen[at])) {
+  if (lines.empty() || (pushedAside && !FSeen[at] && FState[at] == asQueued)) {
     // Silence within the short time-out, or only another card's late answer: an answer of this
-    // address that comes later is seen by QuickSeen.
-    if (FState[at] == asQueued) FState[at] = asSilent;
+    // address that comes later is seen by QuickSeen. Silence at the full time-out: no card.
+    MarkSilent(asked);
     return;
   }
   // Garbled, or another card's late answer took this query's turn and this card's own answer
-  // was dropped behind it. After a full-time-out ask only the second calls for one more.
+  // was dropped behind it. The second may befall an ask with the full time-out as well, as the
+  // last short queries' late answers come while it waits; only that calls for one more.
   if (FState[at] == asAskedAgain && !pushedAside) return;
   AskAgain(asked);
 }
@@ -128,7 +136,18 @@ void TModulSearch::QuickSeen(const std::string& text) {
   // an identification line of an address whose short wait is already over came late.
   for (const std::string& line : Lines(text)) {
     const int from = AnswerAddress(line);
-    if (from < 0 || from >= static_cast<int>(FState.size())) continue;
+    if (from < 0) {
+      // No address to read: noise, or the rest of a late answer whose start ("#" or "#F") was
+      // dropped before the next command went out. Its card is one of those whose short wait
+      // ended within the last full time-out; they are asked again.
+      const std::size_t recent = std::min(FSilentInTurn.size(), FLateWindow);
+      const std::vector<int> suspects(FSilentInTurn.end() - static_cast<std::ptrdiff_t>(recent),
+                                      FSilentInTurn.end());
+      for (const int address : suspects)
+        if (FState[static_cast<std::size_t>(address)] == asSilent) AskAgain(address);
+      continue;
+    }
+    if (from >= static_cast<int>(FState.size())) continue;
     FSeen[static_cast<std::size_t>(from)] = true;
     if (FState[static_cast<std::size_t>(from)] == asSilent) AskAgain(from);
   }
@@ -151,6 +170,10 @@ TModulSearch::TResult TModulSearch::RunQuick() {
   FFullTimeoutMs = FIfc.Timeout();
   FProgressOnLine = true;
   const uint32_t quickTimeoutMs = QuickSearchTimeoutMs(FIfc.Baud(), FFullTimeoutMs);
+  // Each short query takes at least its time-out: no more addresses than this ended their wait
+  // within one full time-out.
+  FSilentInTurn.clear();
+  FLateWindow = FFullTimeoutMs / std::max<uint32_t>(quickTimeoutMs, 1) + 2;
 
   // A late answer may land anywhere: in a later query's answer, in a poll of a card already
   // known, or among text the bus master dropped. Everything received is looked at; the
@@ -158,13 +181,16 @@ TModulSearch::TResult TModulSearch::RunQuick() {
   TSer485BusMaster& master = FIfc.BusMaster();
   struct TRestore {
     TSer485BusMaster& Master;
+    const TWorkflowGuard& Guard;
     std::function<void(const std::string&)> Received;
     std::function<void(const TDroppedInput&)> Dropped;
     ~TRestore() {
+      // Called off by the window taking the model apart: the interface may be gone already.
+      if (Guard.Cancelled()) return;
       Master.SetOnReceived(Received);
       Master.SetOnDropped(Dropped);
     }
-  } restore{master, master.OnReceived(), master.OnDropped()};
+  } restore{master, guard, master.OnReceived(), master.OnDropped()};
   std::weak_ptr<TModulSearch> weak = weak_from_this();
   master.SetOnReceived([weak, before = restore.Received](const std::string& text) {
     if (before) before(text);

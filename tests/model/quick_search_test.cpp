@@ -15,8 +15,10 @@
 #include "modules/base_modul.h"
 #include "sim/sim_bus.h"
 #include "sim/sim_serial_line.h"
+#include "sim/sim_simple_cards.h"
 #include "support/conversions.h"
 #include "support/main_thread.h"
+#include "support/waits.h"
 
 namespace {
 
@@ -244,6 +246,146 @@ TEST_F(QuickSearchTest, CancelDropsTheQueuedQueries) {
     // The query in its exchange when the cancel came, and perhaps the next one, but not 200 more.
     EXPECT_LT(shared->Writes.size(), 0x10u + 5u) << (quick ? "quick" : "full");
     EXPECT_EQ(std::count(shared->Writes.begin(), shared->Writes.end(), "End of Modulsuche"), 0);
+  }
+}
+
+}  // namespace
+
+namespace {
+
+// The simulated line with one card's first identification answer losing its "#", so that it
+// names no address, and a record of what was written.
+class TNamelessFirstAnswerLine : public TSerialLine {
+ public:
+  struct TShared {
+    std::mutex Mutex;
+    std::string Query;  // the query whose first answer is garbled
+    bool Armed = false;
+    bool Done = false;
+  };
+  TNamelessFirstAnswerLine(TSimBus& bus, std::shared_ptr<TShared> shared)
+      : FLine(MakeSimSerialLine(bus)), FShared(std::move(shared)) {}
+  void Open(const std::string& port, uint32_t baud) override { FLine->Open(port, baud); }
+  void Close() override { FLine->Close(); }
+  bool IsOpen() const override { return FLine->IsOpen(); }
+  void SetDTR(bool on) override { FLine->SetDTR(on); }
+  void Interrupt() override { FLine->Interrupt(); }
+  bool Write(const std::string& bytes) override {
+    {
+      std::lock_guard<std::mutex> lock(FShared->Mutex);
+      if (!FShared->Done && bytes.find(FShared->Query + "\r") != std::string::npos)
+        FShared->Armed = true;
+    }
+    return FLine->Write(bytes);
+  }
+  TReadResult Read(int64_t maxWaitUs) override {
+    TReadResult result = FLine->Read(maxWaitUs);
+    std::lock_guard<std::mutex> lock(FShared->Mutex);
+    const std::size_t at = FShared->Armed ? result.Bytes.find('#') : std::string::npos;
+    if (at != std::string::npos) {
+      result.Bytes[at] = '~';
+      FShared->Armed = false;
+      FShared->Done = true;
+    }
+    return result;
+  }
+
+ private:
+  std::unique_ptr<TSerialLine> FLine;
+  std::shared_ptr<TShared> FShared;
+};
+
+// A quick search over the default cards plus a card at $FF that answers `lastDelayUs` after
+// each query, on a line that takes its time for every character (a late answer may be cut by
+// the next query); the first answer of $32 comes without its "#" when `garble` is set.
+std::vector<std::string> QuickSearchWithLateLastCard(int64_t lastDelayUs, bool garble) {
+  TManualClock clock;
+  TSimBus bus(clock);
+  bus.AddDefaultCards();
+  bus.Add<TSimUnknownCard>(0xFF);
+  bus.SetEmulateLineTime(true);
+  TSimFaults slow;
+  slow.Slow = true;
+  slow.SlowAnswerDelayUs = lastDelayUs;
+  bus.SetFaults(0xFF, slow);
+  auto shared = std::make_shared<TNamelessFirstAnswerLine::TShared>();
+  shared->Query = garble ? "?32010000" : "-";
+  TRecordingSink sink;
+  std::vector<std::string> found;
+  TModulsList list(&clock);
+  list.OnInterfaceCreated = [&](TRS485IFC& ifc) {
+    ifc.BusMaster().ComPort().SetLineCreator(
+        [&bus, shared] { return std::make_unique<TNamelessFirstAnswerLine>(bus, shared); });
+  };
+  TRS485IFC* ifc = list.AddIFC("TRS485IFC")->IFC;
+  ifc->SetBaud(19200);
+  ifc->SetActive(true);
+  EXPECT_TRUE(ifc->Active());
+  std::shared_ptr<TModulSearch> search = TModulSearch::Create(list, *ifc);
+  EXPECT_EQ(search->RunQuick(), TModulSearch::srDone);
+  for (TModulsItem* item : search->Added)
+    found.push_back(item->Modul->AdresseText());
+  ifc->SetActive(false);
+  MainThread().PumpPending();
+  list.RemoveAll();
+  return found;
+}
+
+// Every card that answers within the interface's time-out is found, whenever the late card's
+// answer comes, also when it takes the turn of a garbled card's second query.
+TEST_F(QuickSearchTest, EveryDelayWithinTheFullTimeOutIsFound) {
+  const std::vector<std::string> all = {"$1E", "$20", "$32", "$40", "$7F", "$FF"};
+  std::vector<int64_t> delays;
+  for (int64_t delayUs = 1'000; delayUs < 190'000; delayUs += 3'000)
+    delays.push_back(delayUs);
+  // Around the short time-out, finer: where the late answer meets the next query's answer.
+  for (int64_t delayUs = 20'000; delayUs < 40'000; delayUs += 250)
+    delays.push_back(delayUs);
+  for (const bool garble : {false, true})
+    for (const int64_t delayUs : delays)
+      EXPECT_EQ(QuickSearchWithLateLastCard(delayUs, garble), all)
+          << "late card after " << delayUs << " us, garbled $32: " << garble;
+}
+
+}  // namespace
+
+namespace {
+
+// The window takes the model apart when it closes, also while a search waits for answers: it
+// calls the workflows off and removes every interface. The search then returns without
+// touching the interface any more.
+TEST_F(QuickSearchTest, ModelTakenApartWhileEitherSearchWaits) {
+  for (const bool quick : {false, true}) {
+    TSimBus bus;
+    bus.AddDefaultCards();
+    TRecordingSink sink;
+    TModulsList list;
+    list.OnInterfaceCreated = [&](TRS485IFC& ifc) {
+      ifc.BusMaster().ComPort().SetLineCreator([&bus] { return MakeSimSerialLine(bus); });
+    };
+    TRS485IFC* ifc = list.AddIFC("TRS485IFC")->IFC;
+    ifc->SetTimeout(20);
+    ifc->SetActive(true);
+    ASSERT_TRUE(ifc->Active());
+    std::shared_ptr<TModulSearch> search = TModulSearch::Create(list, *ifc);
+    search->GapMs = 0;
+    int asked = 0;
+    search->OnAsking = [&](int) { ++asked; };
+    bool takenApart = false;
+    search->Wait = [&](const std::function<bool()>& condition, uint32_t ms) {
+      auto due = [&] { return !takenApart && asked >= 0x10; };
+      const bool met = WaitWithMessagesUntil([&] { return due() || condition(); }, ms);
+      if (!due()) return met;
+      takenApart = true;
+      TWorkflowGuard::CancelAll();
+      list.RemoveAll();
+      return condition();
+    };
+    const TModulSearch::TResult result = quick ? search->RunQuick() : search->Run();
+    EXPECT_TRUE(takenApart) << (quick ? "quick" : "full");
+    EXPECT_EQ(result, TModulSearch::srCancelled) << (quick ? "quick" : "full");
+    EXPECT_EQ(list.IFCCount(), 0);
+    MainThread().PumpPending();
   }
 }
 
