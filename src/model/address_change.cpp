@@ -22,18 +22,19 @@ std::string Chars(const std::string& text, std::size_t from, std::size_t count) 
 std::optional<uint8_t> ParseNewModulAddress(const std::string& input) {
   const std::string text = Trim(input);
   if (text.empty()) return std::nullopt;
-  long value = 0;
+  // long long: eight hex digits overflow a 32-bit long (Windows), and stol would throw.
+  long long value = 0;
   if (text[0] == '$') {
     if (text.size() < 2 || text.size() > 9) return std::nullopt;
     for (std::size_t i = 1; i < text.size(); ++i)
       if (!std::isxdigit(static_cast<unsigned char>(text[i]))) return std::nullopt;
-    value = std::stol(text.substr(1), nullptr, 16);
+    value = std::stoll(text.substr(1), nullptr, 16);
   } else {
     std::size_t start = (text[0] == '+' || text[0] == '-') ? 1 : 0;
     if (start >= text.size() || text.size() - start > 9) return std::nullopt;
     for (std::size_t i = start; i < text.size(); ++i)
       if (!std::isdigit(static_cast<unsigned char>(text[i]))) return std::nullopt;
-    value = std::stol(text);
+    value = std::stoll(text);
   }
   if (value < 1 || value > 255) return std::nullopt;
   return static_cast<uint8_t>(value);
