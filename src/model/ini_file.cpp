@@ -153,12 +153,38 @@ std::string TIniFile::DecodeFromDisk(const std::string& bytes) {
   return out;
 }
 
-std::string TIniFile::EncodeForDisk(const std::string& utf8) {
+namespace {
+
+// The text as valid UTF-8: each byte that is no part of a UTF-8 character becomes the character
+// it is in Windows-1252, as a load would read it.
+std::string RepairedUtf8(const std::string& text) {
+  std::string out;
+  out.reserve(text.size() + 8);
+  uint32_t cp;
+  for (std::size_t i = 0; i < text.size();) {
+    const std::size_t start = i;
+    if (NextUtf8(text, i, cp)) {
+      out.append(text, start, i - start);
+      continue;
+    }
+    const unsigned char b = static_cast<unsigned char>(text[i++]);
+    AppendUtf8(out, b < 0xA0 ? kCp1252High[b - 0x80] : b);
+  }
+  return out;
+}
+
+}  // namespace
+
+std::string TIniFile::EncodeForDisk(const std::string& text) {
+  // Bytes that are no UTF-8 (a card's answer the line garbled) written as they are would make
+  // the whole file read as Windows-1252, and every other umlaut in it come back as two
+  // characters.
+  const std::string utf8 = IsValidUtf8(text) ? text : RepairedUtf8(text);
   std::string out;
   out.reserve(utf8.size());
   uint32_t cp;
   for (std::size_t i = 0; i < utf8.size();) {
-    if (!NextUtf8(utf8, i, cp)) return utf8;  // not ours to repair: keep the bytes as they are
+    if (!NextUtf8(utf8, i, cp)) return utf8;
     const int b = Cp1252Byte(cp);
     if (b < 0) return utf8;
     out += static_cast<char>(b);
@@ -185,6 +211,9 @@ bool TIniFile::LoadFromFile(const std::string& fileName, std::string* error) {
   if (!FileExists(fileName)) return true;
   std::string bytes;
   if (!ReadFileBytes(fileName, bytes, error)) return false;
+  // Editors on Windows start a file saved as UTF-8 with a byte order mark; left in, it would
+  // stand before the first "[" and hide the first section with all its keys.
+  if (bytes.starts_with("\xEF\xBB\xBF")) bytes.erase(0, 3);
   if (bytes.size() > kMaxFileSize) {
     if (error) *error = TrText("TIniFile", "Datei %1 ist zu groß").Arg(fileName);
     return false;

@@ -84,6 +84,36 @@ TEST(CardConfigFileTest, RoundTripKeepsSectionsInPlaceAndTheModelsEncoding) {
   EXPECT_EQ(loaded.Card("IFC0_$32"), again);
 }
 
+// A card's firmware text comes from the bus as it arrived; a byte the line garbled (no UTF-8)
+// must not turn the other texts of the backup file into two characters each when it is read
+// back, however often the file is backed up again.
+TEST(CardConfigFileTest, AGarbledByteFromTheBusSpoilsNoOtherText) {
+  QTemporaryDir dir;
+  ASSERT_TRUE(dir.isValid());
+  const std::string name = dir.path().toStdString() + "/Anlage.Karten.ini";
+  TMXB02 mxb02(nullptr, 0x32);
+  const TCardBackup named{"IFC0_$32",    "TMXB02",      "MXB02.1.5", "2024-05-04 18:30:12",
+                          "Weichen Süd", ImageOf(mxb02)};
+  TCardBackup garbled = named;
+  garbled.Section = "IFC0_$33";
+  garbled.Firmware = "MXB02.1\xB5";
+  garbled.Bezeichnung.clear();
+  for (int round = 0; round < 3; ++round) {
+    TCardConfigFile file;
+    ASSERT_TRUE(file.Load(name));
+    file.Put(named);
+    file.Put(garbled);
+    file.Save(name);
+  }
+  TCardConfigFile loaded;
+  ASSERT_TRUE(loaded.Load(name));
+  ASSERT_TRUE(loaded.Card("IFC0_$32"));
+  EXPECT_EQ(loaded.Card("IFC0_$32")->Bezeichnung, "Weichen Süd");
+  ASSERT_TRUE(loaded.Card("IFC0_$33"));
+  // The garbled byte comes back as the character it is in Windows-1252.
+  EXPECT_EQ(loaded.Card("IFC0_$33")->Firmware, "MXB02.1µ");
+}
+
 TEST(CardConfigFileTest, SectionAndDefaultNames) {
   EXPECT_EQ(CardSectionName(0, 0x1E), "IFC0_$1E");
   EXPECT_EQ(CardSectionName(12, 5), "IFC12_$05");

@@ -8,6 +8,7 @@
 
 #include "bus/bus_interface.h"
 #include "fakes/recording_sink.h"
+#include "model/card_config_file.h"
 #include "model/ini_file.h"
 #include "model/model_project.h"
 #include "model/moduls_list.h"
@@ -311,6 +312,37 @@ TEST_F(ModelFileTest, TheModelKnowsWhetherItDiffersFromItsFile) {
   ifc(List)->Hinweis = "kurz";
   ifc(List)->Hinweis.clear();
   EXPECT_FALSE(List.Modified(header));
+  EXPECT_TRUE(Sink.Lines().empty());
+}
+
+// Editors on Windows put a byte order mark before the first line of a file saved as UTF-8. It must
+// hide nothing: neither the first interface of a model file nor the first card of a backup file.
+TEST_F(ModelFileTest, AByteOrderMarkHidesNoSection) {
+  const std::string bom = "\xEF\xBB\xBF";
+  const std::string model =
+      Write("bom.INI", bom +
+                           "[Settings_IFK0]\r\nClassName=TRS485IFC\r\nIFCNr=0\r\nModulCount=1\r\n"
+                           "Com=COM3\r\n\r\n"
+                           "[Modul_0_0]\r\nAdresse=$1E\r\nClassName=TMXB01\r\nIFCNr=0\r\n"
+                           "Bezeichnung=Weichen Süd\r\n\r\n");
+  TModelHeader header;
+  EXPECT_TRUE(LoadModelFile(List, model, header));
+  ASSERT_EQ(List.IFCCount(), 1);
+  EXPECT_EQ(List.IFCByIndex(0)->Port(), "COM3");
+  ASSERT_EQ(List.IFCByIndex(0)->Count(), 1);
+  EXPECT_EQ(Modul(0, 0)->Bezeichnung, "Weichen Süd");
+  // A save keeps the interface, and the next load finds it as well.
+  ASSERT_TRUE(SaveModelFile(List, model, header, "test: "));
+  TModulsList again;
+  EXPECT_TRUE(LoadModelFile(again, model, header));
+  EXPECT_EQ(again.IFCCount(), 1);
+
+  TCardConfigFile cards;
+  ASSERT_TRUE(cards.Load(Write("bom.Karten.ini", bom + "[IFC0_$1E]\r\nKlasse=TMXB01\r\n"
+                                                       "Firmware=MXB01.1.2\r\n\r\n"
+                                                       "[IFC0_$20]\r\nKlasse=THDX01\r\n")));
+  EXPECT_EQ(cards.Cards().size(), 2u);
+  EXPECT_TRUE(cards.Card("IFC0_$1E"));
   EXPECT_TRUE(Sink.Lines().empty());
 }
 
