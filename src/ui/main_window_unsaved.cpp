@@ -2,9 +2,11 @@
 // question before the model is dropped, and the question before a save over a file that was only
 // partly loaded.
 
+#include <QAbstractItemDelegate>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QTreeWidget>
 
 #include "model/moduls_list.h"
 #include "support/message_sink.h"
@@ -73,6 +75,11 @@ void TfrmVelmoraConfig::MarkModelUnmodified() {
 }
 
 bool TfrmVelmoraConfig::ConfirmDropModel() {
+  // A note still in its editor is no change of the model yet, and closing the window (its title
+  // bar, a tool button) takes no focus from the editor: taken over here, it is asked about and
+  // saved like any other. Widgets that are no editor are ignored by the view.
+  for (QWidget* editor : VSTModuls->viewport()->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+    emit VSTModuls->itemDelegate()->commitData(editor);
   if (!ModelModified()) return true;
   switch (QuestionBox(S(tr(kSaveChangesQuestion)), true)) {
     case anJa:

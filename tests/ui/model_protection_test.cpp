@@ -251,6 +251,30 @@ class ModelProtectionTest : public QObject {
     }
   }
 
+  // A note still in its editor when the window is closed is as much the user's work as one
+  // already entered: the window asks, and "Ja" saves it.
+  void ANoteStillInItsEditorIsAskedAboutOnClose() {
+    auto w = WindowOnLowerCaseFile();
+    w->show();
+    QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+    TRS485IFC* ifc = w->ModulsList().IFCByIndex(0);
+    QTreeWidgetItem* node = FindTreeNode(
+        w->VSTModuls, w->ModulsList().ItemOfModul(dynamic_cast<TBaseModul*>(ifc->Item(0))));
+    QVERIFY(node);
+    w->VSTModuls->setCurrentItem(node, 5);
+    w->VSTModuls->editItem(node, 5);
+    auto* editor =
+        qobject_cast<QLineEdit*>(w->VSTModuls->indexWidget(w->VSTModuls->currentIndex()));
+    QVERIFY(editor);
+    editor->selectAll();
+    QTest::keyClicks(editor, "Weichen West");
+    Answers = {TfrmVelmoraConfig::anJa};
+    QVERIFY(w->close());
+    QCOMPARE(Questions,
+             std::vector<std::string>{Question(TfrmVelmoraConfig::kSaveChangesQuestion)});
+    QVERIFY(ReadAll(Path("anlage.ini")).find("Hinweis=Weichen West") != std::string::npos);
+  }
+
   void NoQuestionWithoutChanges() {
     // Neither the first start (with its default model) nor loading asks anything.
     auto w = WindowOnLowerCaseFile();
