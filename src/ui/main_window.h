@@ -223,6 +223,8 @@ class TfrmVelmoraConfig : public QMainWindow {
   void chbConnectClick();
   void chbIFCEnabledClick();
   void IFCDataChange(QObject* sender);
+  // A device path typed into the port box becomes the interface's port.
+  void TakeTypedPort();
   void edSendenKeyUp(int key);
   void btnSendenClick() { edSendenKeyUp(Qt::Key_Return); }
   void Button2Click();

@@ -308,10 +308,7 @@ void TfrmVelmoraConfig::BuildControls() {
   for (QComboBox* box : {cboBaud, cboTimeOut, cboPollPrior, cboPort})
     connect(box, &QComboBox::currentIndexChanged, this, [this, box] { IFCDataChange(box); });
   // A typed device path counts once the user leaves the field or presses Enter.
-  connect(cboPort->lineEdit(), &QLineEdit::editingFinished, this, [this] {
-    TRS485IFC* ifc = SelectedIFC();
-    if (ifc && PortText() != ifc->Port()) IFCDataChange(cboPort);
-  });
+  connect(cboPort->lineEdit(), &QLineEdit::editingFinished, this, [this] { TakeTypedPort(); });
   connect(cboPort, &QComboBox::editTextChanged, this, [this] {
     if (UpdateLock == 0) UpdateIFCControls();
   });

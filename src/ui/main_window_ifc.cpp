@@ -103,6 +103,11 @@ void TfrmVelmoraConfig::UpdateIFCControls() {
   UpdateModifiedMark();
 }
 
+void TfrmVelmoraConfig::TakeTypedPort() {
+  TRS485IFC* ifc = SelectedIFC();
+  if (ifc && PortText() != ifc->Port()) IFCDataChange(cboPort);
+}
+
 void TfrmVelmoraConfig::IFCDataChange(QObject* sender) {
   if (UpdateLock > 0) return;
   TRS485IFC* ifc = SelectedIFC();

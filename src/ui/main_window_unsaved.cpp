@@ -3,6 +3,7 @@
 // partly loaded.
 
 #include <QAbstractItemDelegate>
+#include <QComboBox>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
@@ -80,6 +81,8 @@ bool TfrmVelmoraConfig::ConfirmDropModel() {
   // saved like any other. Widgets that are no editor are ignored by the view.
   for (QWidget* editor : VSTModuls->viewport()->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
     emit VSTModuls->itemDelegate()->commitData(editor);
+  // The same for a device path still being typed: it counts once the field is left.
+  if (cboPort->lineEdit() && cboPort->lineEdit()->hasFocus()) TakeTypedPort();
   if (!ModelModified()) return true;
   switch (QuestionBox(S(tr(kSaveChangesQuestion)), true)) {
     case anJa:

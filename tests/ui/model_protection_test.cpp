@@ -251,28 +251,48 @@ class ModelProtectionTest : public QObject {
     }
   }
 
-  // A note still in its editor when the window is closed is as much the user's work as one
-  // already entered: the window asks, and "Ja" saves it.
-  void ANoteStillInItsEditorIsAskedAboutOnClose() {
+  // What is still being typed when the window is closed (a note in its editor, a device path
+  // in the port box) is as much the user's work as what was entered: the window asks, and "Ja"
+  // saves it.
+  void ATextStillBeingTypedIsAskedAboutOnClose_data() {
+    QTest::addColumn<bool>("note");
+    QTest::addColumn<QString>("saved");
+    QTest::newRow("note in its editor") << true << "Hinweis=Weichen West";
+    QTest::newRow("device path in the port box") << false << "Com=/dev/ttyKAVOR7";
+  }
+  void ATextStillBeingTypedIsAskedAboutOnClose() {
+    QFETCH(bool, note);
+    QFETCH(QString, saved);
     auto w = WindowOnLowerCaseFile();
     w->show();
     QVERIFY(QTest::qWaitForWindowExposed(w.get()));
-    TRS485IFC* ifc = w->ModulsList().IFCByIndex(0);
-    QTreeWidgetItem* node = FindTreeNode(
-        w->VSTModuls, w->ModulsList().ItemOfModul(dynamic_cast<TBaseModul*>(ifc->Item(0))));
-    QVERIFY(node);
-    w->VSTModuls->setCurrentItem(node, 5);
-    w->VSTModuls->editItem(node, 5);
-    auto* editor =
-        qobject_cast<QLineEdit*>(w->VSTModuls->indexWidget(w->VSTModuls->currentIndex()));
-    QVERIFY(editor);
-    editor->selectAll();
-    QTest::keyClicks(editor, "Weichen West");
+    QLineEdit* editor = nullptr;
+    if (note) {
+      TRS485IFC* ifc = w->ModulsList().IFCByIndex(0);
+      QTreeWidgetItem* node = FindTreeNode(
+          w->VSTModuls, w->ModulsList().ItemOfModul(dynamic_cast<TBaseModul*>(ifc->Item(0))));
+      QVERIFY(node);
+      w->VSTModuls->setCurrentItem(node, 5);
+      w->VSTModuls->editItem(node, 5);
+      editor = qobject_cast<QLineEdit*>(w->VSTModuls->indexWidget(w->VSTModuls->currentIndex()));
+      QVERIFY(editor);
+      editor->selectAll();
+      QTest::keyClicks(editor, "Weichen West");
+    } else {
+      editor = w->cboPort->lineEdit();
+      QVERIFY(editor);
+      editor->setFocus();
+      QTRY_VERIFY(editor->hasFocus());
+      editor->selectAll();
+      QTest::keyClicks(editor, "/dev/ttyKAVOR7");
+    }
+    QVERIFY(!Marked(*w));
     Answers = {TfrmVelmoraConfig::anJa};
     QVERIFY(w->close());
     QCOMPARE(Questions,
              std::vector<std::string>{Question(TfrmVelmoraConfig::kSaveChangesQuestion)});
-    QVERIFY(ReadAll(Path("anlage.ini")).find("Hinweis=Weichen West") != std::string::npos);
+    const std::string file = ReadAll(Path("anlage.ini"));
+    QVERIFY2(file.find(saved.toStdString()) != std::string::npos, file.c_str());
   }
 
   void NoQuestionWithoutChanges() {
