@@ -23,7 +23,8 @@
 namespace {
 
 // The simulated bus's line, recording what is written and garbling the first identification
-// answer of one card.
+// answer of one card: it loses its "]", or, after the query `NamelessAfter`, its "#", so that it
+// names no address (this works character by character, with the line time emulated).
 class TGarblingLine : public TSerialLine {
  public:
   struct TShared {
@@ -31,6 +32,8 @@ class TGarblingLine : public TSerialLine {
     std::vector<std::string> Writes;  // without prefix and CR
     std::string GarbleFirst;          // e.g. "#3201[": its first answer loses its "]"
     bool Garbled = false;
+    std::string NamelessAfter;  // e.g. "?32010000"
+    bool Armed = false;
   };
 
   TGarblingLine(TSimBus& bus, std::shared_ptr<TShared> shared)
@@ -46,12 +49,21 @@ class TGarblingLine : public TSerialLine {
       std::lock_guard<std::mutex> lock(FShared->Mutex);
       std::string line = bytes.substr(0, bytes.size() - 1);
       FShared->Writes.push_back(line.substr(line.rfind('\r') + 1));
+      if (!FShared->Garbled && !FShared->NamelessAfter.empty() &&
+          FShared->Writes.back() == FShared->NamelessAfter)
+        FShared->Armed = true;
     }
     return FLine->Write(bytes);
   }
   TReadResult Read(int64_t maxWaitUs) override {
     TReadResult result = FLine->Read(maxWaitUs);
     std::lock_guard<std::mutex> lock(FShared->Mutex);
+    const std::size_t hash = FShared->Armed ? result.Bytes.find('#') : std::string::npos;
+    if (hash != std::string::npos) {
+      result.Bytes[hash] = '~';
+      FShared->Armed = false;
+      FShared->Garbled = true;
+    }
     const std::size_t at =
         FShared->GarbleFirst.empty() ? std::string::npos : result.Bytes.find(FShared->GarbleFirst);
     if (!FShared->Garbled && at != std::string::npos) {
@@ -253,48 +265,6 @@ TEST_F(QuickSearchTest, CancelDropsTheQueuedQueries) {
 
 namespace {
 
-// The simulated line with one card's first identification answer losing its "#", so that it
-// names no address, and a record of what was written.
-class TNamelessFirstAnswerLine : public TSerialLine {
- public:
-  struct TShared {
-    std::mutex Mutex;
-    std::string Query;  // the query whose first answer is garbled
-    bool Armed = false;
-    bool Done = false;
-  };
-  TNamelessFirstAnswerLine(TSimBus& bus, std::shared_ptr<TShared> shared)
-      : FLine(MakeSimSerialLine(bus)), FShared(std::move(shared)) {}
-  void Open(const std::string& port, uint32_t baud) override { FLine->Open(port, baud); }
-  void Close() override { FLine->Close(); }
-  bool IsOpen() const override { return FLine->IsOpen(); }
-  void SetDTR(bool on) override { FLine->SetDTR(on); }
-  void Interrupt() override { FLine->Interrupt(); }
-  bool Write(const std::string& bytes) override {
-    {
-      std::lock_guard<std::mutex> lock(FShared->Mutex);
-      if (!FShared->Done && bytes.find(FShared->Query + "\r") != std::string::npos)
-        FShared->Armed = true;
-    }
-    return FLine->Write(bytes);
-  }
-  TReadResult Read(int64_t maxWaitUs) override {
-    TReadResult result = FLine->Read(maxWaitUs);
-    std::lock_guard<std::mutex> lock(FShared->Mutex);
-    const std::size_t at = FShared->Armed ? result.Bytes.find('#') : std::string::npos;
-    if (at != std::string::npos) {
-      result.Bytes[at] = '~';
-      FShared->Armed = false;
-      FShared->Done = true;
-    }
-    return result;
-  }
-
- private:
-  std::unique_ptr<TSerialLine> FLine;
-  std::shared_ptr<TShared> FShared;
-};
-
 // A quick search over the default cards plus a card at $FF that answers `lastDelayUs` after
 // each query, on a line that takes its time for every character (a late answer may be cut by
 // the next query); the first answer of $32 comes without its "#" when `garble` is set.
@@ -308,14 +278,14 @@ std::vector<std::string> QuickSearchWithLateLastCard(int64_t lastDelayUs, bool g
   slow.Slow = true;
   slow.SlowAnswerDelayUs = lastDelayUs;
   bus.SetFaults(0xFF, slow);
-  auto shared = std::make_shared<TNamelessFirstAnswerLine::TShared>();
-  shared->Query = garble ? "?32010000" : "-";
+  auto shared = std::make_shared<TGarblingLine::TShared>();
+  if (garble) shared->NamelessAfter = "?32010000";
   TRecordingSink sink;
   std::vector<std::string> found;
   TModulsList list(&clock);
   list.OnInterfaceCreated = [&](TRS485IFC& ifc) {
     ifc.BusMaster().ComPort().SetLineCreator(
-        [&bus, shared] { return std::make_unique<TNamelessFirstAnswerLine>(bus, shared); });
+        [&bus, shared] { return std::make_unique<TGarblingLine>(bus, shared); });
   };
   TRS485IFC* ifc = list.AddIFC("TRS485IFC")->IFC;
   ifc->SetBaud(19200);
