@@ -59,6 +59,11 @@ bool Claims(const TLineWish& line, const TPortInfo& port, const std::vector<TPor
   return PortIsNamed(port, line.Port);
 }
 
+// An adapter without vendor, product and serial number still needs a name in a log line.
+TText AdapterText(const TUsbIdentity& identity) {
+  return identity.Empty() ? TrText("TComPort", "ohne USB-Kennung") : TText::Plain(identity.Text());
+}
+
 }  // namespace
 
 TComPort::TComPort() {
@@ -207,8 +212,7 @@ void TComPort::Open(bool reconnecting) {
                            "An ComPort %1 steckt jetzt ein anderer Adapter (%2), der "
                            "Adapter %3 ist jetzt %4. ")
                         .Arg(asked)
-                        .Arg(choice.NameWentTo->Empty() ? TrText("TComPort", "ohne USB-Kennung")
-                                                        : TText::Plain(choice.NameWentTo->Text()))
+                        .Arg(AdapterText(*choice.NameWentTo))
                         .Arg(identity.Text())
                         .Arg(port));
     else
@@ -225,8 +229,7 @@ void TComPort::Open(bool reconnecting) {
                           "An ComPort %1 steckt jetzt ein anderer Adapter (%2) als beim letzten "
                           "Verbinden (%3), verbunden wird mit ihm. ")
                        .Arg(asked)
-                       .Arg(choice.NameWentTo->Empty() ? TrText("TComPort", "ohne USB-Kennung")
-                                                       : TText::Plain(choice.NameWentTo->Text()))
+                       .Arg(AdapterText(*choice.NameWentTo))
                        .Arg(identity.Text())
                        .Shown();
   }
