@@ -9,8 +9,10 @@ std::string Copy(const std::string& text, std::size_t start, std::size_t count) 
   return text.substr(start, count);
 }
 
+// Exactly two digits: the number reader would also take a lone digit with the line end or a
+// blank after it, so a line that lost a character on the wire would pass for complete.
 bool IsValidField(const std::string& field) {
-  return HexFieldValue(field, -1) >= 0;
+  return field.size() == 2 && HexPairValue(field[0], field[1]) >= 0;
 }
 
 }  // namespace

@@ -26,7 +26,7 @@ enum : int {
 };
 
 // Splits a line; returns 0 when the kind is not "#", "!" or "?", else 1 plus a bit for every
-// valid hexadecimal field and 128 for a bracketed payload. Never fails.
+// field of two hexadecimal digits and 128 for a bracketed payload. Never fails.
 int ParseAnswer(const std::string& line, TRS485CmdRecord& record);
 
 // The value of "$" + the hexadecimal digits, or the default.

@@ -117,6 +117,7 @@ TEST_F(BaseModulTest, UnreadableAndForeignAnswersAreLoggedAndIgnored) {
       {"#1E01[MXB01.2.1]\r\n", nullptr},
       {"#1E99ZZZZ\r\n", "Modul $1E: unlesbare Antwort auf \"?1E200000\": \"#1E99ZZZZ\" "},
       {"!1E200000\r\n", "Modul $1E: unlesbare Antwort auf \"?1E200000\": \"!1E200000\" "},
+      {"#1E200A0\r\n", "Modul $1E: unlesbare Antwort auf \"?1E200000\": \"#1E200A0\" "},
       {"\x01\xFFx#1E200A0F\r\n",
        "Modul $1E: unlesbare Antwort auf \"?1E200000\": \"<01><FF>x#1E200A0F\" "},
       {"#20200A0F\r\n", "Modul $1E: Antwort von $20 auf \"?1E200000\" verworfen: \"#20200A0F\" "},

@@ -216,6 +216,7 @@ TEST_F(HDX01Test, AnswersDecodeAndFire) {
       {"#20990101\r\n", none, none, {}, 0},
       {"!20125A03\r\n", none, none, {}, 0},
       {"#20125A\r\n", none, none, {}, 0},
+      {"#2020014\r\n", [](THDX01& m) { m.Fahrstufe[0] = 5, m.Richtung[0] = 3; }, none, {}, 0},
       {"#20125G03\r\n", none, none, {}, 0},
       {"", none, none, {}, 0},
       {"#2001[HDX01.1.0]\r\n", none, none, {0, 0, 0, 0, 1}, 1},

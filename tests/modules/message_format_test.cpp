@@ -48,7 +48,11 @@ INSTANTIATE_TEST_SUITE_P(
                       TParseCase{"#1E20", 7, "1E", "20", "", "", ""},
                       TParseCase{"", 0, "", "", "", "", ""}, TParseCase{"#", 1, "", "", "", "", ""},
                       TParseCase{"#1E20-1-1", 7, "1E", "20", "-1", "-1", ""},
-                      TParseCase{"#1E20 0 0", 7, "1E", "20", " 0", " 0", ""}));
+                      TParseCase{"#1E20 0 0", 7, "1E", "20", " 0", " 0", ""},
+                      // A character lost on the wire: the line end must not pass for a digit.
+                      TParseCase{"#1E200A0\r\n", 15, "1E", "20", "0A", "0\r", ""},
+                      TParseCase{"#1E200A0 ", 15, "1E", "20", "0A", "0 ", ""},
+                      TParseCase{"#1E2\r\n", 3, "1E", "2\r", "\n", "", ""}));
 
 TEST(BuildCommandTest, NineCharactersOfUpperCaseHex) {
   EXPECT_EQ(BuildCommand('!', 0x1E, 0x10 + 5, 0, 1), "!1E150001");
