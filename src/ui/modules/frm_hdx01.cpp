@@ -345,8 +345,19 @@ void TfrmHDX01::ModulGBMChanged() {
 
 void TfrmHDX01::ModulLSChaged() {
   if (!FHDX) return;
-  for (int i = 0; i < kLightBarriers; ++i)
-    LumiLSList[static_cast<std::size_t>(i)]->SetLEDEin((FHDX->Sensoren >> i) & 1);
+  const QWidget* focus = QApplication::focusWidget();
+  for (int i = 0; i < kLightBarriers; ++i) {
+    const auto k = static_cast<std::size_t>(i);
+    LumiLSList[k]->SetLEDEin((FHDX->Sensoren >> i) & 1);
+    // The module asks the card for its stop events when it goes live; a list left at its first
+    // entry would claim "AUS" for a light barrier that stops trains. A list the user is typing
+    // in keeps its text.
+    QComboBox* combo = cboLSList[k];
+    const int index = FHDX->SensorStop[k];
+    if (focus && (focus == combo || combo->isAncestorOf(focus))) continue;
+    if (index >= 0 && index < combo->count() && index != combo->currentIndex())
+      combo->setCurrentIndex(index);
+  }
 }
 
 void TfrmHDX01::ModulSettingsChanged() {

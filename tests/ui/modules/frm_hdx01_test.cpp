@@ -352,6 +352,35 @@ class TfrmHDX01Test : public QObject {
     QCOMPARE(rig.Card.StopEvent(1), static_cast<uint8_t>(sent.isEmpty() ? 0 : 3));
   }
 
+  // The lists show the stop event the card holds, as it reports it: on going live, after a
+  // choice the card took, and when the card refuses one.
+  void StopEventListsFollowTheCard() {
+    TRig rig;
+    rig.Card.SetStopEvent(3, TSimHDX01::kStopHard);
+    rig.Card.SetStopEvent(8, TSimHDX01::kStopBrake);
+    rig.M->SetAktiv(true);
+    auto shown = [&] {
+      QStringList texts;
+      for (const QComboBox* combo : rig.Form->cboLSList)
+        texts << combo->currentText();
+      return texts.join(' ');
+    };
+    QTRY_COMPARE(shown(), QStringLiteral("AUS AUS FSTOP AUS AUS AUS AUS BSTOP"));
+    QCOMPARE(rig.Sent("!2052"), TLines{});
+
+    QComboBox* combo = rig.Form->cboLSList[1];
+    combo->setCurrentIndex(1);
+    emit combo->activated(1);
+    QCOMPARE(rig.Sent("!2052"), TLines{"!20520201"});
+    QTRY_COMPARE(rig.M->GetSensorStop(2), 1);
+    QCoreApplication::processEvents();
+    QCOMPARE(shown(), QStringLiteral("AUS BSTOP FSTOP AUS AUS AUS AUS BSTOP"));
+
+    // The card's report wins over a list nobody is working in.
+    rig.M->ProcessAnswer("?20520300", "#20520300\r\n");
+    QTRY_COMPARE(shown(), QStringLiteral("AUS BSTOP AUS AUS AUS AUS AUS BSTOP"));
+  }
+
   void LoadEEPROMShowsTheCardsAssignments() {
     TRig rig;
     const std::vector<int> card{4, 3, 2, 1, 1, 2, 3, 4};
@@ -503,6 +532,7 @@ class TfrmHDX01Test : public QObject {
     m.SenZuord = {0, 4, 0, 0, 0, 0, 0, 1};
     m.Fahrstufe = {0, 12, 0, 0};
     m.Richtung = {0, 3, 0, 1};
+    m.SensorStop = {0, 0, 0, 0, 2, 0, 1, 0};
     // Bound the way the main window binds it.
     std::unique_ptr<TfrmModulBase> created(CreateModulFormFor(&m));
     auto* hdx = dynamic_cast<TfrmHDX01*>(created.get());
@@ -517,6 +547,9 @@ class TfrmHDX01Test : public QObject {
     QCOMPARE(form.SpeediAt(1)->ButtonStatus(), 3);
     QCOMPARE(form.SpeediAt(3)->ButtonStatus(), 1);
     QCOMPARE(form.SpeediAt(0)->ButtonStatus(), 2);
+    QCOMPARE(form.cboLSList[0]->currentText(), QStringLiteral("AUS"));
+    QCOMPARE(form.cboLSList[4]->currentText(), QStringLiteral("FSTOP"));
+    QCOMPARE(form.cboLSList[6]->currentText(), QStringLiteral("BSTOP"));
     created.reset();
     QVERIFY(!m.OnSpeedChanged && !m.OnGBMChanged && !m.OnLSChanged && !m.OnSettingsChanged);
   }
