@@ -309,6 +309,9 @@ void TfrmMXB02::ModulDataChanged() {
   LockedChange(*this, nullptr, "TfrmMXB02.ModulDataChanged", [this, modul] {
     if (modul->Ports != LumiKette1->LEDValue()) LumiKette1->SetLEDValue(modul->Ports);
     RefreshVST1();
+    // A flag button turns the bit its caption shows: a caption left from before the card's
+    // settings were read would turn it the wrong way.
+    ShowSelectedSettings();
   });
 }
 
@@ -327,21 +330,24 @@ void TfrmMXB02::BtnKette2BtnNrClick(QObject*, int btnNr) {
 }
 
 void TfrmMXB02::VST1Click() {
+  if (!MXB02()) return;
+  LockedChange(*this, nullptr, "TfrmMXB02.VST1Click", [this] { ShowSelectedSettings(); });
+}
+
+void TfrmMXB02::ShowSelectedSettings() {
   const TMXB02* modul = MXB02();
   if (!modul) return;
-  LockedChange(*this, nullptr, "TfrmMXB02.VST1Click", [this, modul] {
-    TvstHelper helper;
-    ForEachSelectedNode(VST1, &TvstHelper::Collect, &helper);
-    if (helper.Nodes.empty()) return;
-    const int p = NodePort(helper.Nodes.back());
-    if (p < 0 || p >= TMXB02::kPortCount) return;
-    btnON->setText(BitText(modul->Ports, p));
-    btnINV->setText(BitText(modul->Invertiert, p));
-    btnBL->setText(BitText(modul->Typ1, p));
-    btnMF->setText(BitText(modul->Typ2, p));
-    UpDown1->SetPosition(modul->GetTVTrigger1(p) * kTVUnit);
-    UpDown2->SetPosition(modul->GetTVTrigger2(p) * kTVUnit);
-  });
+  TvstHelper helper;
+  ForEachSelectedNode(VST1, &TvstHelper::Collect, &helper);
+  if (helper.Nodes.empty()) return;
+  const int p = NodePort(helper.Nodes.back());
+  if (p < 0 || p >= TMXB02::kPortCount) return;
+  btnON->setText(BitText(modul->Ports, p));
+  btnINV->setText(BitText(modul->Invertiert, p));
+  btnBL->setText(BitText(modul->Typ1, p));
+  btnMF->setText(BitText(modul->Typ2, p));
+  UpDown1->SetPosition(modul->GetTVTrigger1(p) * kTVUnit);
+  UpDown2->SetPosition(modul->GetTVTrigger2(p) * kTVUnit);
 }
 
 void TfrmMXB02::btnFlagsClick(QObject* sender) {

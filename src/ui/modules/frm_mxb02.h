@@ -32,7 +32,7 @@ class TfrmMXB02 : public TfrmModulBase {
   // Also fills the port table with its sixteen rows (an empty module too).
   void SetModul(TBaseModul* modul) override;
   void DetachModul() override;
-  // The lamp row follows the outputs; the table is drawn again.
+  // The lamp row follows the outputs; the table and the selected row's settings are drawn again.
   void ModulDataChanged() override;
 
   void BtnKette1BtnNrClick(QObject* sender, int btnNr);
@@ -89,6 +89,8 @@ class TfrmMXB02 : public TfrmModulBase {
   void FillVST1();
   void RefreshNode(QTreeWidgetItem* node);
   void RefreshVST1();
+  // The settings of the last selected row into the setting controls, without the update lock.
+  void ShowSelectedSettings();
 
   bool FDumpRequested = false;
 };

@@ -237,6 +237,39 @@ class TFrmMXB02Test : public QObject {
     QCOMPARE(s.Modul.TVTrigger2[3], 8);
   }
 
+  // The settings shown above the table are the selected row's as the module now holds them:
+  // a click on a flag button turns the bit the user sees, also after the card's settings were
+  // read again.
+  void SettingsAboveTheTableFollowTheCard() {
+    TMXB02Setup s;
+    TSimMXB02Config config = TSimMXB02Config::Factory();
+    config.Inversion = 0xFFFF;
+    s.Card.SetConfig(config);
+    s.GoLive();
+    s.Select({3});
+    s.Form.VST1Click();
+    QCOMPARE(s.Form.btnINV->text(), QStringLiteral("1"));
+    QCOMPARE(s.Form.btnBL->text(), QStringLiteral("0"));
+    QCOMPARE(s.Form.UpDown1->Position(), 150);
+
+    config.Inversion = 0x0000;
+    config.Flags1 = 0x0008;
+    config.PulseTime1[3] = 7;
+    s.Card.SetConfig(config);
+    s.Form.btnLoadAVRDump->click();
+    s.Sim.Settle();
+    QTRY_COMPARE(s.Cell(3, TfrmMXB02::colINV), QStringLiteral("0"));
+    QCOMPARE(s.Form.btnINV->text(), QStringLiteral("0"));
+    QCOMPARE(s.Form.btnBL->text(), QStringLiteral("1"));
+    QCOMPARE(s.Form.UpDown1->Position(), 350);
+    s.Sim.Sent();
+
+    s.Form.btnINV->click();
+    QCOMPARE(s.Form.btnINV->text(), QStringLiteral("1"));
+    QCOMPARE(s.Sim.Sent(), TLines{"!320A0008"});
+    QCOMPARE(s.Card.Config().Inversion, uint16_t(0x0008));
+  }
+
   // One step of a spinner sets the same pulse time on every selected output.
   void SpinnerWritesEverySelectedRow_data() {
     QTest::addColumn<bool>("first");
