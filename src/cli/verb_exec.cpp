@@ -174,13 +174,24 @@ int RunExec(const QStringList& arguments) {
       return UsageError(parser, *error);
     if (!bus.Connect(*ifc)) return ecUsage;  // the port's message is already on standard error
   }
+  const TTextCommandRouter router([&list](int32_t number) { return list.IFCByNumber(number); });
+  if (fromModel) {
+    // Every interface a command addresses is connected before the first command goes out: what
+    // is reported while a port opens counts as a note of that opening, and a time-out of a
+    // command already sent would otherwise be taken for one.
+    for (const QString& command : commands) {
+      std::string error;
+      TBaseModul* target = router.FindTarget(ToStd(command), error);
+      TModulsItem* item = target ? list.ItemOfModul(target) : nullptr;
+      if (item && item->IFC && !bus.Lost() && !bus.Connect(*item->IFC)) return ecUsage;
+    }
+  }
   MainThread().PumpPending();
   // Reports from here on are failures, except those a command made itself (counted with the
   // command) and the notes.
   const std::size_t reportsAtStart = ReportCount();
   std::size_t commandReports = 0;
 
-  const TTextCommandRouter router([&list](int32_t number) { return list.IFCByNumber(number); });
   std::size_t failedCommands = 0;
   std::vector<TRanCommand> ran;
   TRS485IFC* lost = nullptr;
@@ -190,7 +201,6 @@ int RunExec(const QStringList& arguments) {
     TBaseModul* target = router.FindTarget(line, error);
     TModulsItem* item = target ? list.ItemOfModul(target) : nullptr;
     TRS485IFC* ifc = item ? item->IFC : nullptr;
-    if (fromModel && ifc && !bus.Lost() && !bus.Connect(*ifc)) return ecUsage;
     const std::vector<std::string> entries = SplitTextCommand(line);
     if (!entries[0].empty() && entries[0][0] == '?') bus.WaitUntilAllSent();
     if ((lost = bus.Lost())) break;

@@ -38,6 +38,43 @@ TEST(KavorctlExecTest, TheCardItselfIsSwitchedAndPropertiesFollow) {
 }
 #endif
 
+#ifndef _WIN32
+// A time-out on one interface while exec opens the port of another is a failure like any other.
+// How long an opening takes depends on the machine, so IFC0's time-out is swept across it: a
+// fast line and a time-out of 0 ms up make it come due during IFC1's opening in one run or
+// another. Every run must fail.
+TEST(KavorctlExecTest, ATimeOutWhileAnotherPortOpensStillFails) {
+  TSimBus cards;
+  cards.AddDefaultCards();
+  TSimPtyServer server(cards);
+  const std::string path = server.Start();
+  QTemporaryDir dir;
+  const std::string file = dir.path().toStdString() + "/zwei.ini";
+  for (const int timeoutMs : {0, 0, 0, 1, 1, 2, 2, 3, 4, 5, 6, 8}) {
+    // Nothing answers at $41.
+    WriteFileAtomically(
+        file, "[Settings_IFK0]\r\nClassName=TSer485BusIFC\r\nCom=SIM\r\nBaud=115200\r\nTimeout=" +
+                  std::to_string(timeoutMs) +
+                  "\r\nModulCount=1\r\nIFCNr=0\r\nEnabled=-1\r\n\r\n"
+                  "[Modul_0_0]\r\nAdresse=$41\r\nClassName=TGBM16\r\nIFCNr=0\r\n\r\n"
+                  "[Settings_IFK1]\r\nClassName=TSer485BusIFC\r\nCom=" +
+                  path +
+                  "\r\nBaud=19200\r\nModulCount=1\r\nIFCNr=1\r\nEnabled=-1\r\n\r\n"
+                  "[Modul_1_0]\r\nAdresse=$1E\r\nClassName=TMXB01\r\nIFCNr=1\r\n\r\n");
+    const TRunResult r = RunKavorctl({"exec", "--model", QString::fromStdString(file),
+                                      "!FreeCmd(0,?41200000)", "!Schalten(1,$1E,3,1)"});
+    SCOPED_TRACE("IFC0 time-out " + std::to_string(timeoutMs) + " ms");
+    EXPECT_EQ(r.ExitCode, 1) << r.Err;
+    EXPECT_EQ(r.Out, "1\n\n");
+    EXPECT_NE(r.Err.find("TimeOut, Modul antwortet nicht! \"?41200000\" "), std::string::npos)
+        << r.Err;
+    EXPECT_NE(r.Err.find("kavorctl exec: 1 error on the bus"), std::string::npos) << r.Err;
+  }
+  server.Stop();
+  EXPECT_TRUE(cards.CardAs<TSimMXB01>(0x1E).Output(3));
+}
+#endif
+
 TEST(KavorctlExecTest, FailedCommandsGiveExitOneAndUsageErrorsTwo) {
   TRunResult r = RunKavorctl({"exec", "--port", "SIM", "--module", "THDX01@$20", "?GBM(0,$20,0)",
                               "?Port(0,$55,1)", "?Fahrstufe(0,$20,1)"});
