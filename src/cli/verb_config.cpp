@@ -6,6 +6,7 @@
 #include "cli/cli_common.h"
 #include "cli/verbs.h"
 #include "model/card_config_run.h"
+#include "model/model_project.h"
 #include "model/moduls_list.h"
 #include "modules/base_modul.h"
 #include "support/conversions.h"
@@ -73,11 +74,14 @@ int RunConfig(const QStringList& arguments) {
 
   TModulsList list;
   std::vector<TCardJob> jobs;
+  // The cards after the place where a load stopped are not in the run: it cannot succeed.
+  bool modelComplete = true;
   if (fromModel) {
     const std::string model = ToStd(parser.value("model"));
     if (!FileExists(model)) return UsageError(parser, "model file " + model + " not found");
     if (file.empty()) file = DefaultCardConfigFile(model);
-    list.Load_FromFile(model);
+    TModelHeader header;
+    modelComplete = LoadModelFileTellingStops(list, model, header);
     jobs = CardJobsOfModel(list);
   } else {
     TPortOptions options;
@@ -135,5 +139,5 @@ int RunConfig(const QStringList& arguments) {
       PrintLine(card.DifferenceLine(difference));
   }
   PrintLine(run->Summary());
-  return result == TCardConfigRun::rrDone && run->AllSucceeded() ? ecOk : ecFailed;
+  return result == TCardConfigRun::rrDone && run->AllSucceeded() && modelComplete ? ecOk : ecFailed;
 }

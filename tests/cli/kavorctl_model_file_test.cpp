@@ -83,6 +83,41 @@ TEST_F(KavorctlModelFileTest, APartlyLoadedFileIsNeverSavedOver) {
   EXPECT_EQ(ReadAll(file), kBroken);
 }
 
+// The cards after the faulty line were neither backed up nor compared nor restored: the run
+// must not end as if every card of the model had been.
+TEST_F(KavorctlModelFileTest, ConfigOnAPartlyLoadedModelFails) {
+  WriteFileAtomically(
+      Path("teil.ini"),
+      "[Settings_IFK0]\r\nClassName=TSer485BusIFC\r\nCom=SIM\r\nBaud=19200\r\nIFCNr=0\r\n"
+      "ModulCount=3\r\n\r\n"
+      "[Modul_0_0]\r\nAdresse=$1E\r\nClassName=TMXB01\r\nIFCNr=0\r\n\r\n"
+      "[Modul_0_1]\r\nAdresse=300\r\nClassName=TMXB01\r\nIFCNr=0\r\n\r\n"
+      "[Modul_0_2]\r\nAdresse=$32\r\nClassName=TMXB02\r\nIFCNr=0\r\n\r\n");
+  struct {
+    const char* Action;
+    std::string Out;
+  } cases[] = {
+      {"backup", "IFC0 $1E TMXB01: gesichert\n1 Karte gesichert, 0 ohne Antwort\n"},
+      {"compare", "IFC0 $1E TMXB01: gleich\n1 Karte gleich, 0 verschieden, 0 ohne Antwort\n"},
+      {"restore",
+       "IFC0 $1E TMXB01: wiederhergestellt: schon gleich, nichts geschrieben\n1 Karte "
+       "wiederhergestellt, 0 fehlgeschlagen\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Action);
+    const TRun r = RunIn(Dir.path(), {"config", c.Action, "--model", "teil.ini"});
+    EXPECT_EQ(r.ExitCode, 1) << r.Err;
+    EXPECT_EQ(r.Out, c.Out) << "standard output as ever";
+    EXPECT_NE(r.Err.find("Das Modell wurde nur teilweise geladen: in teil.ini, Abschnitt "
+                         "[Modul_0_1], Adresse=300"),
+              std::string::npos)
+        << r.Err;
+  }
+  TIniFile backup;
+  ASSERT_TRUE(backup.LoadFromFile(Path("teil.Karten.ini")));
+  EXPECT_EQ(backup.ReadString("IFC0_$1E", "Klasse", ""), "TMXB01");
+}
+
 TEST_F(KavorctlModelFileTest, SaveAsNames) {
   WriteFileAtomically(
       Path("anlage.ini"),
