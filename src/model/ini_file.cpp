@@ -173,6 +173,34 @@ std::string RepairedUtf8(const std::string& text) {
   return out;
 }
 
+// UTF-16 text after its byte order mark, as UTF-8. A half of a surrogate pair without its other
+// half, and an odd last byte, become U+FFFD: the rest of the file still reads.
+std::string Utf16ToUtf8(const std::string& bytes, std::size_t start, bool bigEndian) {
+  const auto unit = [&](std::size_t i) {
+    const auto first = static_cast<unsigned char>(bytes[i]);
+    const auto second = static_cast<unsigned char>(bytes[i + 1]);
+    return static_cast<uint32_t>(bigEndian ? (first << 8) | second : (second << 8) | first);
+  };
+  constexpr uint32_t kReplacement = 0xFFFD;
+  std::string out;
+  out.reserve(bytes.size() / 2);
+  std::size_t i = start;
+  for (; i + 1 < bytes.size(); i += 2) {
+    const uint32_t u = unit(i);
+    if (u >= 0xD800 && u <= 0xDBFF && i + 3 < bytes.size()) {
+      const uint32_t low = unit(i + 2);
+      if (low >= 0xDC00 && low <= 0xDFFF) {
+        AppendUtf8(out, 0x10000 + ((u - 0xD800) << 10) + (low - 0xDC00));
+        i += 2;
+        continue;
+      }
+    }
+    AppendUtf8(out, u >= 0xD800 && u <= 0xDFFF ? kReplacement : u);
+  }
+  if (i < bytes.size()) AppendUtf8(out, kReplacement);
+  return out;
+}
+
 }  // namespace
 
 std::string TIniFile::EncodeForDisk(const std::string& text) {
@@ -212,8 +240,15 @@ bool TIniFile::LoadFromFile(const std::string& fileName, std::string* error) {
   std::string bytes;
   if (!ReadFileBytes(fileName, bytes, error)) return false;
   // Editors on Windows start a file saved as UTF-8 with a byte order mark; left in, it would
-  // stand before the first "[" and hide the first section with all its keys.
-  if (bytes.starts_with("\xEF\xBB\xBF")) bytes.erase(0, 3);
+  // stand before the first "[" and hide the first section with all its keys. PowerShell's ">"
+  // and Notepad's "Unicode" save a file as UTF-16: read byte by byte it would have a zero byte in
+  // every name and come back as an empty model, without a word.
+  if (bytes.starts_with("\xEF\xBB\xBF"))
+    bytes.erase(0, 3);
+  else if (bytes.starts_with("\xFF\xFE"))
+    bytes = Utf16ToUtf8(bytes, 2, false);
+  else if (bytes.starts_with("\xFE\xFF"))
+    bytes = Utf16ToUtf8(bytes, 2, true);
   if (bytes.size() > kMaxFileSize) {
     if (error) *error = TrText("TIniFile", "Datei %1 ist zu groß").Arg(fileName);
     return false;

@@ -315,35 +315,66 @@ TEST_F(ModelFileTest, TheModelKnowsWhetherItDiffersFromItsFile) {
   EXPECT_TRUE(Sink.Lines().empty());
 }
 
-// Editors on Windows put a byte order mark before the first line of a file saved as UTF-8. It must
-// hide nothing: neither the first interface of a model file nor the first card of a backup file.
-TEST_F(ModelFileTest, AByteOrderMarkHidesNoSection) {
-  const std::string bom = "\xEF\xBB\xBF";
-  const std::string model =
-      Write("bom.INI", bom +
-                           "[Settings_IFK0]\r\nClassName=TRS485IFC\r\nIFCNr=0\r\nModulCount=1\r\n"
-                           "Com=COM3\r\n\r\n"
-                           "[Modul_0_0]\r\nAdresse=$1E\r\nClassName=TMXB01\r\nIFCNr=0\r\n"
-                           "Bezeichnung=Weichen Süd\r\n\r\n");
-  TModelHeader header;
-  EXPECT_TRUE(LoadModelFile(List, model, header));
-  ASSERT_EQ(List.IFCCount(), 1);
-  EXPECT_EQ(List.IFCByIndex(0)->Port(), "COM3");
-  ASSERT_EQ(List.IFCByIndex(0)->Count(), 1);
-  EXPECT_EQ(Modul(0, 0)->Bezeichnung, "Weichen Süd");
-  // A save keeps the interface, and the next load finds it as well.
-  ASSERT_TRUE(SaveModelFile(List, model, header, "test: "));
-  TModulsList again;
-  EXPECT_TRUE(LoadModelFile(again, model, header));
-  EXPECT_EQ(again.IFCCount(), 1);
+// The text as UTF-16 with its byte order mark, as PowerShell's ">" and Notepad's "Unicode" write
+// a file.
+std::string Utf16WithBom(const std::string& utf8, bool bigEndian) {
+  std::string bytes = bigEndian ? "\xFE\xFF" : "\xFF\xFE";
+  for (const char16_t unit : QString::fromUtf8(utf8).toStdU16String()) {
+    const char high = static_cast<char>(unit >> 8), low = static_cast<char>(unit & 0xFF);
+    bytes += bigEndian ? high : low;
+    bytes += bigEndian ? low : high;
+  }
+  return bytes;
+}
 
-  TCardConfigFile cards;
-  ASSERT_TRUE(cards.Load(Write("bom.Karten.ini", bom + "[IFC0_$1E]\r\nKlasse=TMXB01\r\n"
-                                                       "Firmware=MXB01.1.2\r\n\r\n"
-                                                       "[IFC0_$20]\r\nKlasse=THDX01\r\n")));
-  EXPECT_EQ(cards.Cards().size(), 2u);
-  EXPECT_TRUE(cards.Card("IFC0_$1E"));
-  EXPECT_TRUE(Sink.Lines().empty());
+// Editors on Windows put a byte order mark before the first line of a file saved as UTF-8, and
+// some save as UTF-16. Neither may hide anything: not the first interface of a model file, nor
+// the first card of a backup file, nor (UTF-16) the whole file, which would load as an empty
+// model without a word and be saved over as one.
+TEST_F(ModelFileTest, AByteOrderMarkHidesNoSection) {
+  const struct {
+    const char* Name;
+    std::function<std::string(const std::string&)> Encode;
+  } encodings[] = {
+      {"UTF-8", [](const std::string& text) { return "\xEF\xBB\xBF" + text; }},
+      {"UTF-16 LE", [](const std::string& text) { return Utf16WithBom(text, false); }},
+      {"UTF-16 BE", [](const std::string& text) { return Utf16WithBom(text, true); }},
+  };
+  for (const auto& encoding : encodings) {
+    SCOPED_TRACE(encoding.Name);
+    const std::string model = Write(
+        "bom.INI", encoding.Encode("[Modell]\r\nCaption=Anlage Süd\r\n\r\n"
+                                   "[Settings_IFK0]\r\nClassName=TRS485IFC\r\nIFCNr=0\r\n"
+                                   "ModulCount=1\r\nCom=COM3\r\n\r\n"
+                                   "[Modul_0_0]\r\nAdresse=$1E\r\nClassName=TMXB01\r\nIFCNr=0\r\n"
+                                   "Bezeichnung=Weichen Süd\r\n\r\n"));
+    TModulsList list;
+    TModelHeader header;
+    EXPECT_TRUE(LoadModelFile(list, model, header));
+    EXPECT_EQ(header.Caption, "Anlage Süd");
+    ASSERT_EQ(list.IFCCount(), 1);
+    EXPECT_EQ(list.IFCByIndex(0)->Port(), "COM3");
+    ASSERT_EQ(list.IFCByIndex(0)->Count(), 1);
+    EXPECT_EQ(dynamic_cast<TBaseModul*>(list.IFCByIndex(0)->Item(0))->Bezeichnung, "Weichen Süd");
+    // A save keeps the interface, and the next load finds it as well.
+    ASSERT_TRUE(SaveModelFile(list, model, header, "test: "));
+    TModulsList again;
+    TModelHeader headerAgain;
+    EXPECT_TRUE(LoadModelFile(again, model, headerAgain));
+    EXPECT_EQ(headerAgain.Caption, "Anlage Süd");
+    ASSERT_EQ(again.IFCCount(), 1);
+    EXPECT_EQ(again.IFCByIndex(0)->Count(), 1);
+
+    TCardConfigFile cards;
+    ASSERT_TRUE(
+        cards.Load(Write("bom.Karten.ini", encoding.Encode("[IFC0_$1E]\r\nKlasse=TMXB01\r\n"
+                                                           "Firmware=MXB01.1.2\r\n\r\n"
+                                                           "[IFC0_$20]\r\nKlasse=THDX01\r\n"))));
+    EXPECT_EQ(cards.Cards().size(), 2u);
+    ASSERT_TRUE(cards.Card("IFC0_$1E"));
+    EXPECT_EQ(cards.Card("IFC0_$1E")->Firmware, "MXB01.1.2");
+    EXPECT_TRUE(Sink.Lines().empty());
+  }
 }
 
 TEST_F(ModelFileTest, FailedSaveIsReportedNotRaised) {
