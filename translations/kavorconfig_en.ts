@@ -19,6 +19,10 @@
         <translation>a folder of that name is in the way</translation>
     </message>
     <message>
+        <source>die Datei ist schreibgeschützt</source>
+        <translation>the file is read-only</translation>
+    </message>
+    <message>
         <source>Daten nicht auf die Platte gebracht</source>
         <translation>data not flushed to the disk</translation>
     </message>

@@ -83,6 +83,10 @@ void WriteFileAtomically(const std::string& path, const std::string& bytes) {
   if (target.isDir())
     throw WriteError(path,
                      QCoreApplication::translate("Files", "ein Ordner dieses Namens ist im Weg"));
+  // The replace needs only the folder to be writable: without this a file the user made
+  // read-only to keep it would be replaced all the same.
+  if (target.exists() && !target.isWritable())
+    throw WriteError(path, QCoreApplication::translate("Files", "die Datei ist schreibgeschützt"));
   RemoveLeftovers(target);
   QFile temp(TemporaryNameFor(target));
   if (!temp.open(QIODevice::WriteOnly | QIODevice::NewOnly))

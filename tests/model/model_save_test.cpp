@@ -6,6 +6,8 @@
 #include <unistd.h>
 
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <chrono>
 #include <cstdio>
@@ -209,6 +211,28 @@ TEST_F(ModelSaveTest, AFailedSaveIsOneReportAndLeavesTheModelModified) {
   ASSERT_EQ(Sink.Lines().size(), 2u);
   EXPECT_NE(Sink.Lines()[0].find("kein Dateiname"), std::string::npos) << Sink.Lines()[0];
   EXPECT_FALSE(FileExists(Path(".INI")));
+}
+
+// A model file the user made read-only is one they want kept as it is: a save into it fails with
+// one report, as any other write would, instead of the replace putting a new file in its place.
+TEST_F(ModelSaveTest, AReadOnlyFileIsNotReplaced) {
+  const std::string file = Path("geschuetzt.INI");
+  const std::string old = "[Fremd]\r\nA=1\r\n\r\n";
+  WriteFileAtomically(file, old);
+  const QString qfile = QString::fromStdString(file);
+  QFile::setPermissions(qfile, QFileDevice::ReadOwner | QFileDevice::ReadGroup);
+  if (QFileInfo(qfile).isWritable()) GTEST_SKIP() << "running as root: every file can be written";
+  TModulsList list;
+  list.AddIFC("TRS485IFC");
+  TModelHeader header;
+  EXPECT_FALSE(SaveModelFile(list, file, header, "Fenster: "));
+  EXPECT_FALSE(list.Save_ToFile(file));
+  ASSERT_EQ(Sink.Lines().size(), 2u);
+  for (const std::string& line : Sink.Lines())
+    EXPECT_NE(line.find("geschuetzt.INI"), std::string::npos) << line;
+  EXPECT_EQ(ReadAll(file), old);
+  EXPECT_TRUE(list.Modified(header));
+  EXPECT_TRUE(Leftovers(file).isEmpty()) << Leftovers(file).join(", ").toStdString();
 }
 
 TEST_F(ModelSaveTest, SaveFileNames) {
