@@ -1188,6 +1188,10 @@ answer times in whole microseconds (answer_us).</translation>
         <translation>Not saved: the file was loaded only in part.</translation>
     </message>
     <message>
+        <source>Die Datei %1 gibt es schon. Das Modell darin ersetzen?</source>
+        <translation>The file %1 already exists. Replace the model in it?</translation>
+    </message>
+    <message>
         <source>Modell öffnen</source>
         <translation>Open model</translation>
     </message>

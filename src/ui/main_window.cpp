@@ -374,6 +374,15 @@ bool TfrmVelmoraConfig::SaveModell(const std::string& fileName) {
   } else if (ModulsList().SaveWouldEraseUnloaded(file) &&
              QuestionBox(S(tr(kPartialSaveQuestion)), false) != anJa) {
     SetStatus(1, S(tr("Nicht gespeichert: die Datei wurde nur teilweise geladen.")));
+  } else if (FileExists(file) && !SameFile(file, fileName) &&
+             !SameFile(file, ModelSaveFileName(IncludeTrailingBackslash(ModellDir) + ModellName +
+                                               ".INI")) &&
+             QuestionBox(
+                 S(tr("Die Datei %1 gibt es schon. Das Modell darin ersetzen?").arg(Q(file))),
+                 false) != anJa) {
+    // The save writes another name than the one given ("Anlage v1.2" goes into "Anlage v1.INI"),
+    // so the file dialog asked about none: another model's interfaces and cards stay unless the
+    // user says so.
   } else {
     ModellDir = ExtractFileDir(file);
     ModellName = FileNameWithoutExt(file);

@@ -390,6 +390,64 @@ class ModelProtectionTest : public QObject {
     QVERIFY(w->close());
   }
 
+  // The save writes "<name>.INI" whatever extension the name had ("Anlage v1.2" is
+  // "Anlage v1.INI"); the file dialog asked only about the name as typed. Another model's file
+  // under the name written is asked about, and "Nein" keeps it; the model's own file is not.
+  void SavingOverAnotherModelUnderAnotherNameAsks_data() {
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("written");
+    QTest::addColumn<int>("answer");
+    QTest::addColumn<bool>("asked");
+    QTest::newRow("dot in the name, Nein")
+        << "Anlage v1.2"
+        << "Anlage v1.INI" << int(TfrmVelmoraConfig::anNein) << true;
+    QTest::newRow("dot in the name, Ja") << "Anlage v1.2"
+                                         << "Anlage v1.INI" << int(TfrmVelmoraConfig::anJa) << true;
+    QTest::newRow("no extension, Nein")
+        << "Anlage v1"
+        << "Anlage v1.INI" << int(TfrmVelmoraConfig::anNein) << true;
+    QTest::newRow("the file's own name")
+        << "Anlage v1.INI"
+        << "Anlage v1.INI" << int(TfrmVelmoraConfig::anNein) << false;
+    QTest::newRow("the model's own file")
+        << "anlage"
+        << "anlage.ini" << int(TfrmVelmoraConfig::anNein) << false;
+  }
+  void SavingOverAnotherModelUnderAnotherNameAsks() {
+    QFETCH(QString, typed);
+    QFETCH(QString, written);
+    QFETCH(int, answer);
+    QFETCH(bool, asked);
+    const std::string other =
+        "[Modell]\r\nCaption=Version 1\r\n\r\n"
+        "[Settings_IFK0]\r\nClassName=TSer485BusIFC\r\nIFCNr=0\r\nModulCount=1\r\n\r\n"
+        "[Modul_0_0]\r\nAdresse=$40\r\nClassName=TMXB02\r\nIFCNr=0\r\n\r\n";
+    WriteFileAtomically(Path("Anlage v1.INI"), other);
+    auto w = WindowOnLowerCaseFile();
+    EditNote(*w, "Weichen West");
+    const std::string target = Path(written.toStdString());
+    const std::string before = ReadAll(target);
+    Answers = {TAnswer(answer)};
+    const bool saved = w->SaveModell(Path(typed.toStdString()));
+    QCOMPARE(Questions.size(), asked ? 1u : 0u);
+    if (asked)
+      QVERIFY2(Questions[0].find(target) != std::string::npos &&
+                   Questions[0].find("[Ja|Nein]") != std::string::npos,
+               Questions[0].c_str());
+    const bool goesAhead = !asked || answer == TfrmVelmoraConfig::anJa;
+    QCOMPARE(saved, goesAhead);
+    if (goesAhead) {
+      QVERIFY(ReadAll(target).find("Hinweis=Weichen West") != std::string::npos);
+      QVERIFY(Clean(*w));
+    } else {
+      QCOMPARE(ReadAll(target), before);
+      QCOMPARE(w->ModellName, std::string("anlage"));
+      QVERIFY(Marked(*w));
+    }
+    QCOMPARE(ReadAll(Path("anlage.ini")).find("Hinweis=Weichen West") != std::string::npos,
+             written == "anlage.ini");
+  }
+
   void UnknownCardTypesKeepTheirClassName() {
     const std::string file = Path("fremd.INI");
     WriteFileAtomically(
