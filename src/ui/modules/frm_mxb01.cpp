@@ -4,10 +4,12 @@
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QStatusBar>
 #include <QVBoxLayout>
+#include <cmath>
 #include <string>
 
 #include "modules/mxb01.h"
@@ -144,6 +146,12 @@ void TfrmMXB01::btnTVTriggerClick() {
   if (wholeNumber.match(trimmed).hasMatch()) {
     const double wide = trimmed.toDouble();
     value = wide < 0 ? -1 : wide > kMaxTVTrigger ? kMaxTVTrigger + 1 : static_cast<int64_t>(wide);
+  } else if (TextToIntOrBool(text, -1) == -1 && TextToIntOrBool(text, 0) == 0) {
+    // Nor must numbers with decimals or an exponent that the reader refused as too large.
+    bool isNumber = false;
+    double wide = trimmed.toDouble(&isNumber);
+    if (!isNumber) wide = QLocale::system().toDouble(trimmed, &isNumber);
+    if (isNumber && !(std::fabs(wide) <= kMaxTVTrigger)) value = wide < 0 ? -1 : kMaxTVTrigger + 1;
   }
   if (value < 0 || value > kMaxTVTrigger) {
     ShowNotice(tr("Impulsdauer %1 ist nicht erlaubt: erlaubt sind 0 bis %2 msec.")

@@ -146,6 +146,10 @@ class TFrmMXB01Test : public QObject {
     QTest::newRow("65536 refused") << 100 << "65536" << TLines{} << 100 << true;
     QTest::newRow("negative refused") << 100 << "-1" << TLines{} << 100 << true;
     QTest::newRow("beyond 32 bits refused") << 100 << "99999999999" << TLines{} << 100 << true;
+    QTest::newRow("beyond 32 bits with decimals refused")
+        << 100 << "99999999999.5" << TLines{} << 100 << true;
+    QTest::newRow("beyond 32 bits as a power of ten refused")
+        << 100 << "1e10" << TLines{} << 100 << true;
   }
   void Update() {
     QFETCH(int, cardMs);
