@@ -116,7 +116,7 @@ void TfrmVelmoraConfig::FormActivate() {
   FillPortList();
   ModellName = "Modell1";
   ModellDir = ExcludeTrailingBackslash(FDefaultModellDir);
-  const std::string file = IncludeTrailingBackslash(ModellDir) + ModellName + ".INI";
+  const std::string file = ModellFile();
   if (!FileExists(file)) CreateModellFiles(ModellDir, ModellName);
   LoadModell(file);
   if (ModulsList().Count() == 0) NewIFC();
@@ -364,6 +364,10 @@ void TfrmVelmoraConfig::LoadModell(const std::string& fileName) {
   if (!complete && ModulsList().PartialLoad()) ShowNotice(ModulsList().PartialLoad()->Notice());
 }
 
+std::string TfrmVelmoraConfig::ModellFile() const {
+  return IncludeTrailingBackslash(ModellDir) + ModellName + ".INI";
+}
+
 bool TfrmVelmoraConfig::SaveModell(const std::string& fileName) {
   const std::string file = ModelSaveFileName(fileName);
   bool saved = false;
@@ -375,8 +379,7 @@ bool TfrmVelmoraConfig::SaveModell(const std::string& fileName) {
              QuestionBox(S(tr(kPartialSaveQuestion)), false) != anJa) {
     SetStatus(1, S(tr("Nicht gespeichert: die Datei wurde nur teilweise geladen.")));
   } else if (FileExists(file) && !SameFile(file, fileName) &&
-             !SameFile(file, ModelSaveFileName(IncludeTrailingBackslash(ModellDir) + ModellName +
-                                               ".INI")) &&
+             !SameFile(file, ModelSaveFileName(ModellFile())) &&
              QuestionBox(
                  S(tr("Die Datei %1 gibt es schon. Das Modell darin ersetzen?").arg(Q(file))),
                  false) != anJa) {

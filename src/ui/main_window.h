@@ -141,6 +141,8 @@ class TfrmVelmoraConfig : public QMainWindow {
   std::vector<std::string> SearchAnswers;
   std::string ModellDir;
   std::string ModellName;
+  // The file the model was loaded from or last saved to.
+  std::string ModellFile() const;
 
   // Controls (object names as their member names).
   QAction* mnuOeffnen1;

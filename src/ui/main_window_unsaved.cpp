@@ -87,7 +87,7 @@ bool TfrmVelmoraConfig::ConfirmDropModel() {
   switch (QuestionBox(S(tr(kSaveChangesQuestion)), true)) {
     case anJa:
       // A save that failed or that the user called off keeps the model, window and all.
-      return SaveModell(IncludeTrailingBackslash(ModellDir) + ModellName + ".INI");
+      return SaveModell(ModellFile());
     case anNein:
       return true;
     case anAbbrechen:
