@@ -507,6 +507,10 @@
         <source>ComPort %1: der USB-Adapter sammelt Zeichen %2 ms lang, jede Antwort kommt entsprechend später. Dauerhaft abhelfen mit einer udev-Regel, etwa /etc/udev/rules.d/99-ftdi-latency.rules mit der Zeile ACTION==&quot;add&quot;, SUBSYSTEM==&quot;usb-serial&quot;, DRIVER==&quot;ftdi_sio&quot;, ATTR{latency_timer}=&quot;1&quot; (wirkt ab dem nächsten Einstecken); bis dahin: echo 1 | sudo tee %3</source>
         <translation>ComPort %1: the USB adapter collects characters for %2 ms, every answer comes that much later. A lasting remedy is a udev rule, say /etc/udev/rules.d/99-ftdi-latency.rules with the line ACTION==&quot;add&quot;, SUBSYSTEM==&quot;usb-serial&quot;, DRIVER==&quot;ftdi_sio&quot;, ATTR{latency_timer}=&quot;1&quot; (takes effect from the next plug-in); until then: echo 1 | sudo tee %3</translation>
     </message>
+    <message>
+        <source>keine Baudrate eingestellt (0): 9600 oder 19200 wählen</source>
+        <translation>no baud rate set (0): choose 9600 or 19200</translation>
+    </message>
 </context>
 <context>
     <name>TSer485BusMaster</name>

@@ -27,6 +27,12 @@ TQtSerialLine::~TQtSerialLine() {
 
 void TQtSerialLine::Open(const std::string& port, uint32_t baud) {
   if (FPort && FPort->isOpen()) return;
+  // A model written without "Baud" reads as 0; Qt's own words for it ("Invalid baud rate
+  // value") do not say what to do.
+  if (baud == 0)
+    throw EComError(
+        "TCOMPORT : cannot open " + port + "\r" +
+        TrText("TQtSerialLine", "keine Baudrate eingestellt (0): 9600 oder 19200 wählen").Shown());
   FPort = std::make_unique<QSerialPort>();
   FPort->setPortName(QString::fromStdString(port));
   FPort->setBaudRate(static_cast<qint32>(baud));

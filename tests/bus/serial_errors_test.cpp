@@ -116,6 +116,26 @@ TEST(SerialErrorsTest, APortInUseIsReportedAsBusy) {
   second.Open(card.SlavePath(), 9600);
   EXPECT_TRUE(second.IsOpen());
 }
+
+// A model without a baud rate: the line says what to choose instead of Qt's bare complaint, and
+// the port stays free for a second try.
+TEST(SerialErrorsTest, NoBaudRateSaysWhatToChoose) {
+  TPtyCard card([](const std::string&) { return std::optional<std::string>(); });
+  ASSERT_TRUE(card.Ok());
+  TQtSerialLine line;
+  try {
+    line.Open(card.SlavePath(), 0);
+    FAIL() << "opened at 0 baud";
+  } catch (const EComError& e) {
+    const std::string text = e.what();
+    EXPECT_EQ(text.rfind("TCOMPORT : cannot open " + card.SlavePath() + "\r", 0), 0u) << text;
+    EXPECT_NE(text.find("keine Baudrate eingestellt (0): 9600 oder 19200"), std::string::npos)
+        << text;
+  }
+  EXPECT_FALSE(line.IsOpen());
+  line.Open(card.SlavePath(), 19200);
+  EXPECT_TRUE(line.IsOpen());
+}
 #endif
 
 }  // namespace
