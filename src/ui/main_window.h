@@ -117,6 +117,8 @@ class TfrmVelmoraConfig : public QMainWindow {
   // Before the model is dropped: with unsaved changes, asks whether to save them. False when the
   // model must stay (the user cancelled, or the save failed).
   bool ConfirmDropModel();
+  // Takes a note still being typed in the tree into the model, as leaving its cell would.
+  void CommitTreeEditor();
 
   // Tree requests.
   QString VSTModulsGetText(const QTreeWidgetItem* node, int column) const;

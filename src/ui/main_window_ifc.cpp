@@ -203,6 +203,7 @@ void TfrmVelmoraConfig::BindInterface(TRS485IFC* ifc, bool showReceived) {
 }
 
 void TfrmVelmoraConfig::NewIFC() {
+  CommitTreeEditor();
   Lock();
   VSTModuls->setUpdatesEnabled(false);
   VSTModuls->clear();

@@ -146,6 +146,8 @@ void TfrmVelmoraConfig::RefreshTree() {
 }
 
 void TfrmVelmoraConfig::RebuildTree() {
+  // Clearing the rows drops an open editor unasked; a tool button leaves it open.
+  CommitTreeEditor();
   Lock();
   VSTModuls->setUpdatesEnabled(false);
   // Rows come and go, the items stay: keep the focus on the item it was on.

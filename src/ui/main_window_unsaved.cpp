@@ -75,12 +75,17 @@ void TfrmVelmoraConfig::MarkModelUnmodified() {
   UpdateModifiedMark();
 }
 
+void TfrmVelmoraConfig::CommitTreeEditor() {
+  // Widgets that are no editor are ignored by the view.
+  for (QWidget* editor : VSTModuls->viewport()->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+    emit VSTModuls->itemDelegate()->commitData(editor);
+}
+
 bool TfrmVelmoraConfig::ConfirmDropModel() {
   // A note still in its editor is no change of the model yet, and closing the window (its title
   // bar, a tool button) takes no focus from the editor: taken over here, it is asked about and
-  // saved like any other. Widgets that are no editor are ignored by the view.
-  for (QWidget* editor : VSTModuls->viewport()->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
-    emit VSTModuls->itemDelegate()->commitData(editor);
+  // saved like any other.
+  CommitTreeEditor();
   // The same for a device path still being typed: it counts once the field is left.
   if (cboPort->lineEdit() && cboPort->lineEdit()->hasFocus()) TakeTypedPort();
   if (!ModelModified()) return true;

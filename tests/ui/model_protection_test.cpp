@@ -295,6 +295,47 @@ class ModelProtectionTest : public QObject {
     QVERIFY2(file.find(saved.toStdString()) != std::string::npos, file.c_str());
   }
 
+  // A tool button takes no focus from the note's editor; whatever it does to the tree must not
+  // throw away what is being typed there.
+  void ANoteStillBeingTypedSurvivesWhatRebuildsTheTree_data() {
+    QTest::addColumn<QString>("action");
+    QTest::newRow("new interface") << "new interface";
+    QTest::newRow("module added") << "module added";
+    QTest::newRow("developer test modules") << "developer test modules";
+  }
+  void ANoteStillBeingTypedSurvivesWhatRebuildsTheTree() {
+    QFETCH(QString, action);
+    auto w = WindowOnLowerCaseFile();
+    w->show();
+    QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+    TBaseModul* modul = dynamic_cast<TBaseModul*>(w->ModulsList().IFCByIndex(0)->Item(0));
+    QTreeWidgetItem* node = FindTreeNode(w->VSTModuls, w->ModulsList().ItemOfModul(modul));
+    QVERIFY(node);
+    w->VSTModuls->setCurrentItem(node, 5);
+    w->VSTModuls->editItem(node, 5);
+    auto* editor =
+        qobject_cast<QLineEdit*>(w->VSTModuls->indexWidget(w->VSTModuls->currentIndex()));
+    QVERIFY(editor);
+    editor->selectAll();
+    QTest::keyClicks(editor, "Weichen West");
+    if (action == "new interface") {
+      w->tbtnIFCNeu->trigger();
+    } else if (action == "module added") {
+      w->InputBox = [](const std::string&, const std::string&, const std::string&) {
+        return std::optional<std::string>("TMXB02,$40");
+      };
+      w->mnuModulAddClick();
+    } else {
+      w->btnTestClick();
+    }
+    QCOMPARE(modul->Hinweis, std::string("Weichen West"));
+    QCOMPARE(FindTreeNode(w->VSTModuls, w->ModulsList().ItemOfModul(modul))->text(5),
+             QString("Weichen West"));
+    QVERIFY(Marked(*w));
+    Answers = {TfrmVelmoraConfig::anNein};
+    QVERIFY(w->close());
+  }
+
   void NoQuestionWithoutChanges() {
     // Neither the first start (with its default model) nor loading asks anything.
     auto w = WindowOnLowerCaseFile();
