@@ -1479,6 +1479,30 @@ answer times in whole microseconds (answer_us).</translation>
         <source>Modulsuche IFC(%1) abgebrochen, keine Module übernommen. </source>
         <translation>Module search IFC(%1) cancelled, no modules taken over. </translation>
     </message>
+    <message>
+        <source>Interfaces und Module</source>
+        <translation>Interfaces and modules</translation>
+    </message>
+    <message>
+        <source>Wiederholungen</source>
+        <translation>Repetitions</translation>
+    </message>
+    <message>
+        <source>Testzeile</source>
+        <translation>Test line</translation>
+    </message>
+    <message>
+        <source>Protokoll</source>
+        <translation>Log</translation>
+    </message>
+    <message>
+        <source>Busverkehr</source>
+        <translation>Bus traffic</translation>
+    </message>
+    <message>
+        <source>Protokoll und Busverkehr leeren</source>
+        <translation>Clear log and bus traffic</translation>
+    </message>
 </context>
 <context>
     <name>kavorconfig</name>

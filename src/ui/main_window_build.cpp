@@ -199,16 +199,23 @@ void TfrmVelmoraConfig::BuildControls() {
   outer->setContentsMargins(4, 2, 4, 0);
   outer->setSpacing(3);
 
+  // A label names the control it stands before, for screen readers too.
+  auto labelFor = [](QWidget* parent, const char* name, const QString& caption, QWidget* control) {
+    auto* label = new QLabel(caption, parent);
+    label->setObjectName(name);
+    label->setBuddy(control);
+    return label;
+  };
   auto* modelLine = new QHBoxLayout();
-  modelLine->addWidget(new QLabel(tr("Modell: "), central));
   edCaption = new QLineEdit("Modell1", central);
   edCaption->setObjectName("edCaption");
   edCaption->setFixedWidth(140);
+  modelLine->addWidget(labelFor(central, "lblModell", tr("Modell: "), edCaption));
   modelLine->addWidget(edCaption);
   modelLine->addSpacing(8);
-  modelLine->addWidget(new QLabel(tr("Beschr.: "), central));
   edDescr = new QLineEdit("Meine Modellbahn ", central);
   edDescr->setObjectName("edDescr");
+  modelLine->addWidget(labelFor(central, "lblBeschr", tr("Beschr.: "), edDescr));
   modelLine->addWidget(edDescr, 1);
   outer->addLayout(modelLine);
 
@@ -224,6 +231,7 @@ void TfrmVelmoraConfig::BuildControls() {
   treeLayout->setSpacing(3);
   VSTModuls = new QTreeWidget(treeArea);
   VSTModuls->setObjectName("VSTModuls");
+  VSTModuls->setAccessibleName(tr("Interfaces und Module"));
   VSTModuls->setColumnCount(kTreeColumns);
   VSTModuls->setHeaderLabels({tr("IFC/Modul"), tr("Status"), tr("Adr."), tr("Firmware"),
                               tr("Bezeichnung"), tr("Hinweis"), tr("Antw. ms"), tr("Fehler"),
@@ -291,15 +299,15 @@ void TfrmVelmoraConfig::BuildControls() {
   ifcRow->addWidget(lblIFC);
   ifcRow->addWidget(chbConnect);
   ifcRow->addSpacing(8);
-  auto labelled = [&](const QString& caption, QWidget* box) {
+  auto labelled = [&](const char* name, const QString& caption, QWidget* box) {
     ifcRow->addSpacing(6);
-    ifcRow->addWidget(new QLabel(caption, grpInterface));
+    ifcRow->addWidget(labelFor(grpInterface, name, caption, box));
     ifcRow->addWidget(box);
   };
-  labelled(tr("COM"), cboPort);
-  labelled(tr("Baud"), cboBaud);
-  labelled(tr("Time Out"), cboTimeOut);
-  labelled(tr("Poll. Priority"), cboPollPrior);
+  labelled("lblCOM", tr("COM"), cboPort);
+  labelled("lblBaud", tr("Baud"), cboBaud);
+  labelled("lblTimeOut", tr("Time Out"), cboTimeOut);
+  labelled("lblPollPrior", tr("Poll. Priority"), cboPollPrior);
   ifcRow->addWidget(chbIFCEnabled);
   ifcRow->addStretch(1);
   treeLayout->addWidget(grpInterface);
@@ -323,12 +331,16 @@ void TfrmVelmoraConfig::BuildControls() {
   edLoopCount->setObjectName("edLoopCount");
   edLoopCount->setRange(1, 9999);
   edLoopCount->setValue(1);
+  edLoopCount->setAccessibleName(tr("Wiederholungen"));
   edSenden = new QLineEdit("?30020000", grpTest);
   edSenden->setObjectName("edSenden");
+  edSenden->setAccessibleName(tr("Testzeile"));
   testRow->addWidget(btnSenden);
   testRow->addSpacing(6);
   testRow->addWidget(edLoopCount);
-  testRow->addWidget(new QLabel(tr("mal"), grpTest));
+  auto* lblMal = new QLabel(tr("mal"), grpTest);
+  lblMal->setObjectName("lblMal");
+  testRow->addWidget(lblMal);
   testRow->addSpacing(6);
   testRow->addWidget(edSenden, 1);
   treeLayout->addWidget(grpTest);
@@ -344,8 +356,10 @@ void TfrmVelmoraConfig::BuildControls() {
   Splitter2->setObjectName("Splitter2");
   Memo1 = new QPlainTextEdit(Splitter2);
   Memo1->setObjectName("Memo1");
+  Memo1->setAccessibleName(tr("Protokoll"));
   Memo2 = new QPlainTextEdit(Splitter2);
   Memo2->setObjectName("Memo2");
+  Memo2->setAccessibleName(tr("Busverkehr"));
   for (QPlainTextEdit* memo : {Memo1, Memo2}) {
     memo->setReadOnly(true);
     memo->setLineWrapMode(QPlainTextEdit::NoWrap);
@@ -361,6 +375,7 @@ void TfrmVelmoraConfig::BuildControls() {
   Button2 = new QToolButton(memoArea);
   Button2->setObjectName("Button2");
   Button2->setText("X");
+  Button2->setAccessibleName(tr("Protokoll und Busverkehr leeren"));
   Button2->setFixedSize(20, 20);
   corner->addWidget(Button2);
   corner->addStretch(1);

@@ -1,3 +1,4 @@
+#include <QAbstractSpinBox>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
@@ -7,9 +8,11 @@
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
+#include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTreeWidget>
+#include <algorithm>
 #include <memory>
 
 #include "bus/bus_interface.h"
@@ -432,6 +435,45 @@ class MainWindowTest : public QObject {
     w.reset();
     ReportMessage("wieder draussen", 1);
     QCOMPARE(before, std::vector<std::string>{"wieder draussen"});
+  }
+
+  // Test tools and screen readers find the window's controls by name: every label and control
+  // the window builds has an object name, and every control that takes input or shows the
+  // model tells a screen reader what it is, by its own name or by the label in front of it.
+  void EveryControlIsNamedAndTellsWhatItIs() {
+    auto w = MakeWindow();
+    QList<QWidget*> widgets = w->centralWidget()->findChildren<QWidget*>();
+    widgets += w->statusBar()->findChildren<QWidget*>();
+    const QList<QLabel*> labels = w->findChildren<QLabel*>();
+    // The parts a control makes of itself (a combo box's edit field, a view's scroll bars).
+    const auto inner = [&w](const QWidget* widget) {
+      for (const QWidget* p = widget->parentWidget(); p && p != w.get(); p = p->parentWidget())
+        if (qobject_cast<const QAbstractScrollArea*>(p) || qobject_cast<const QComboBox*>(p) ||
+            qobject_cast<const QAbstractSpinBox*>(p))
+          return true;
+      return false;
+    };
+    int checked = 0;
+    for (QWidget* widget : widgets) {
+      if (inner(widget) || widget->objectName().startsWith("qt_")) continue;
+      const QString what = widget->metaObject()->className();
+      const bool control =
+          qobject_cast<QLineEdit*>(widget) || qobject_cast<QComboBox*>(widget) ||
+          qobject_cast<QAbstractSpinBox*>(widget) || qobject_cast<QAbstractItemView*>(widget) ||
+          qobject_cast<QPlainTextEdit*>(widget) || qobject_cast<QAbstractButton*>(widget);
+      if (!control && !qobject_cast<QLabel*>(widget)) continue;
+      ++checked;
+      QVERIFY2(!widget->objectName().isEmpty(),
+               qPrintable(what + " " + widget->property("text").toString()));
+      if (!control) continue;
+      const auto button = qobject_cast<QAbstractButton*>(widget);
+      // A button's caption names it, unless it is a mere sign.
+      if (button && button->text().size() > 1) continue;
+      const bool labelled = std::any_of(labels.begin(), labels.end(),
+                                        [widget](QLabel* l) { return l->buddy() == widget; });
+      QVERIFY2(labelled || !widget->accessibleName().isEmpty(), qPrintable(widget->objectName()));
+    }
+    QVERIFY(checked > 20);
   }
 
   void AboutBoxShowsTheVersionLineThenTheBuild() {
