@@ -7,6 +7,7 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -68,6 +69,36 @@ class TTreeEditDelegate : public QStyledItemDelegate {
                         const QModelIndex& index) const override {
     if (!FForm->VSTModulsEditing(FTree->itemFromIndex(index), index.column())) return nullptr;
     return QStyledItemDelegate::createEditor(parent, option, index);
+  }
+
+ private:
+  TfrmVelmoraConfig* FForm;
+  QTreeWidget* FTree;
+};
+
+// Whole rows are selected, so no key moves to another column, and the edit key would try the
+// first one: it opens the row's cell that can be edited (the note) instead.
+class TEditKeyFilter : public QObject {
+ public:
+  TEditKeyFilter(TfrmVelmoraConfig* form, QTreeWidget* tree)
+      : QObject(tree), FForm(form), FTree(tree) {
+    tree->installEventFilter(this);
+  }
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (watched != FTree || event->type() != QEvent::KeyPress ||
+        static_cast<QKeyEvent*>(event)->key() != Qt::Key_F2)
+      return false;
+    QTreeWidgetItem* node = FTree->currentItem();
+    if (!node || FForm->VSTModulsEditing(node, FTree->currentColumn())) return false;
+    for (int column = 0; column < FTree->columnCount(); ++column) {
+      if (!FForm->VSTModulsEditing(node, column)) continue;
+      FTree->setCurrentItem(node, column);
+      FTree->editItem(node, column);
+      return true;
+    }
+    return false;
   }
 
  private:
@@ -253,6 +284,7 @@ void TfrmVelmoraConfig::BuildControls() {
   VSTModuls->setIndentation(12);
   VSTModuls->setUniformRowHeights(true);
   VSTModuls->setItemDelegate(new TTreeEditDelegate(this, VSTModuls));
+  new TEditKeyFilter(this, VSTModuls);
   VSTModuls->setContextMenuPolicy(Qt::CustomContextMenu);
   QFont treeFont = VSTModuls->font();
   treeFont.setPointSizeF(treeFont.pointSizeF() * 0.9);

@@ -276,6 +276,26 @@ class MainWindowTest : public QObject {
     nodes[3]->setText(5, "locked");
     w->Unlock();
     QCOMPARE(mxb->Modul->Hinweis, std::string("Bahnhof"));
+
+    // By keyboard: whole rows are selected, so no key moves to the note's column; the edit key
+    // opens the note of the row, module or interface, and Enter takes it.
+    for (std::size_t n : {std::size_t{3}, std::size_t{0}}) {
+      w->VSTModuls->setFocus();
+      w->VSTModuls->setCurrentItem(nodes[n], 0);
+      QTest::keyClick(w->VSTModuls, Qt::Key_F2);
+      auto* editor =
+          qobject_cast<QLineEdit*>(w->VSTModuls->indexWidget(w->VSTModuls->currentIndex()));
+      QVERIFY2(editor, "the edit key opens an editor");
+      QCOMPARE(w->VSTModuls->currentColumn(), 5);
+      editor->selectAll();
+      QTest::keyClicks(editor, "Stellpult");
+      QTest::keyClick(editor, Qt::Key_Return);
+      // The view takes the text in its next event-loop pass.
+      QCoreApplication::processEvents();
+      QVERIFY(!w->VSTModuls->indexWidget(w->VSTModuls->currentIndex()));
+    }
+    QCOMPARE(mxb->Modul->Hinweis, std::string("Stellpult"));
+    QCOMPARE(ifc->Hinweis, std::string("Stellpult"));
   }
 
   void InterfaceGroupRules() {
