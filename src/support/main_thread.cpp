@@ -22,18 +22,17 @@ bool TMainThreadExecutor::IsMainThread() const {
 }
 
 void TMainThreadExecutor::SetWaker(std::function<void()> waker) {
-  std::lock_guard<std::mutex> lock(FMutex);
+  std::lock_guard<std::mutex> lock(FWakerMutex);
   FWaker = std::move(waker);
 }
 
 void TMainThreadExecutor::Wake() {
-  std::function<void()> waker;
-  {
-    std::lock_guard<std::mutex> lock(FMutex);
-    waker = FWaker;
-  }
   FChanged.notify_all();
-  if (waker) waker();
+  // The waker runs under its own lock: once SetWaker has replaced it, no bus thread is still
+  // inside it, so the object it posts to can be deleted. It only posts an event, so the lock is
+  // held briefly and never while the queue's lock is.
+  std::lock_guard<std::mutex> lock(FWakerMutex);
+  if (FWaker) FWaker();
 }
 
 void TMainThreadExecutor::Post(TTask task) {

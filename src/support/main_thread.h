@@ -59,6 +59,7 @@ class TMainThreadExecutor {
   std::deque<TTask> FTasks;
   std::uint64_t FGeneration = 0;
   std::thread::id FMainThread;
+  std::mutex FWakerMutex;
   std::function<void()> FWaker;
 };
 

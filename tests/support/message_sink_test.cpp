@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <memory>
 #include <thread>
 #include <vector>
 
@@ -93,6 +94,35 @@ TEST(MainThreadExecutorTest, InvokeAndWaitRunsInTheMainThreadAndCarriesException
   EXPECT_FALSE(success.has_value());
   ASSERT_TRUE(failure.has_value());
   EXPECT_EQ(*failure, "Handler kaputt");
+}
+
+// Once SetWaker returns, the waker it replaced is neither running nor about to run: the Qt
+// waker's target object is deleted right after it is taken away, while bus threads may still post.
+TEST(MainThreadExecutorTest, AReplacedWakerIsNeverCalledAfterwards) {
+  std::atomic<bool> stop{false};
+  std::atomic<int> lateCalls{0};
+  std::vector<std::thread> posters;
+  for (int i = 0; i < 2; ++i)
+    posters.emplace_back([&] {
+      while (!stop.load())
+        MainThread().Notify();
+    });
+  for (int round = 0; round < 300; ++round) {
+    auto alive = std::make_shared<std::atomic<bool>>(true);
+    auto calls = std::make_shared<std::atomic<int>>(0);
+    MainThread().SetWaker([alive, calls, &lateCalls] {
+      if (!alive->load()) ++lateCalls;
+      ++*calls;
+    });
+    while (calls->load() < 2)
+      std::this_thread::yield();  // taken away while the posters call it
+    MainThread().SetWaker({});
+    alive->store(false);
+  }
+  stop.store(true);
+  for (std::thread& poster : posters)
+    poster.join();
+  EXPECT_EQ(lateCalls.load(), 0);
 }
 
 TEST(MainThreadExecutorTest, WaitUntilGivesUpAfterTheTimeOut) {
