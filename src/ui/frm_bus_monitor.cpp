@@ -194,10 +194,8 @@ void TfrmBusMonitor::BuildControls() {
   lblStatus = Named(new QLabel(this), "lblStatus", "Status");
   outer->addWidget(lblStatus);
 
-  connect(cboIFC, &QComboBox::currentIndexChanged, this, [this] {
-    FillFilterLists();
-    ApplyFilter();
-  });
+  // The module list follows the interface chosen, and the table both of them.
+  connect(cboIFC, &QComboBox::currentIndexChanged, this, [this] { FillFilterLists(); });
   connect(cboModul, &QComboBox::currentIndexChanged, this, [this] { ApplyFilter(); });
   connect(chbPollsAus, &QCheckBox::toggled, this, [this] { ApplyFilter(); });
   connect(chbNurFehler, &QCheckBox::toggled, this, [this] { ApplyFilter(); });
@@ -250,6 +248,12 @@ void TfrmBusMonitor::FillFilterLists() {
   }
   cboModul->setCurrentIndex(
       std::max(0, cboModul->findData(modulWanted.isValid() ? modulWanted : -1)));
+  // An entry the table is filtered on may be gone from the lists (its module or interface was
+  // removed or renumbered): the lists then show "alle", and the table must show that too.
+  const TTrafficFilter& applied = FModel->Filter();
+  if (cboIFC->currentData().toInt() != applied.Ifc ||
+      cboModul->currentData().toInt() != applied.Address)
+    ApplyFilter();
 }
 
 void TfrmBusMonitor::ApplyFilter() {

@@ -23,6 +23,7 @@
 #include "modules/base_modul.h"
 #include "sim/sim_bus.h"
 #include "sim/sim_serial_line.h"
+#include "support/conversions.h"
 #include "support/main_thread.h"
 #include "support/message_sink.h"
 #include "ui/bus_monitor_model.h"
@@ -251,6 +252,41 @@ class BusMonitorTest : public QObject {
     monitor->btnLeeren->click();
     QCOMPARE(model->rowCount(), 0);
     QCOMPARE(w->Traffic().Ring().Size(), 0u);
+  }
+
+  void ModuleFilterFollowsTheListWhenItsModuleGoes() {
+    // No bus: the records go straight into the window's traffic.
+    TModulsList list;
+    TRS485IFC* ifc = list.AddIFC("TRS485IFC")->IFC;
+    TBaseModul* gone = list.AddModul("TMXB01", ifc, 0x05)->Modul;
+    list.AddModul("TMXB01", ifc, 0x06);
+    TBusTraffic traffic(
+        [&list](int32_t number, int address) { return ModuleClassAt(list, number, address); });
+    TfrmBusMonitor monitor(traffic, list, nullptr);
+    auto poll = [&](int address) {
+      TExchangeRecord r;
+      r.Command = "?" + IntToHexText(address, 2) + "200000";
+      r.Answer = "#" + IntToHexText(address, 2) + "200000\r\n";
+      r.Outcome = ClassifyAnswer(r.Command, r.Answer);
+      r.Poll = true;
+      r.WrittenMs = WallClockMs();
+      traffic.Add({r});
+    };
+    poll(0x05);
+    poll(0x06);
+    monitor.Refresh();
+    monitor.cboModul->setCurrentIndex(monitor.cboModul->findData(0x05));
+    QCOMPARE(monitor.Model()->rowCount(), 1);
+
+    // The module is removed: its entry leaves the list, which shows "alle" again, and so must
+    // the table.
+    list.RemoveItem(list.ItemOfModul(gone));
+    monitor.Refresh();
+    monitor.Refresh();
+    QCOMPARE(monitor.cboModul->currentData().toInt(), -1);
+    poll(0x06);
+    monitor.Refresh();
+    QCOMPARE(monitor.Model()->rowCount(), 3);
   }
 
   void MonitorIsNamedAndReachableByKeyboard() {
