@@ -378,8 +378,14 @@ void TfrmBusMonitor::ResetStatistics() {
 
 bool TfrmBusMonitor::SaveCsv(const std::string& fileName) {
   std::string text = CsvHeader() + "\r\n";
+  // While paused, rows at the top of the table may be gone from the recording already: they are
+  // not written, and not counted.
+  int written = 0;
   for (int row = 0; row < FModel->rowCount(); ++row)
-    if (const TTrafficRow* shown = FModel->RowAt(row)) text += CsvLine(*shown) + "\r\n";
+    if (const TTrafficRow* shown = FModel->RowAt(row)) {
+      text += CsvLine(*shown) + "\r\n";
+      ++written;
+    }
   try {
     WriteFileAtomically(fileName, text);
   } catch (const std::exception& e) {
@@ -388,7 +394,7 @@ bool TfrmBusMonitor::SaveCsv(const std::string& fileName) {
     UpdateStatus();
     return false;
   }
-  FNote = tr("%1 Zeilen gespeichert: %2").arg(FModel->rowCount()).arg(Q(fileName));
+  FNote = tr("%1 Zeilen gespeichert: %2").arg(written).arg(Q(fileName));
   UpdateStatus();
   return true;
 }

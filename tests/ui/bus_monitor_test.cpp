@@ -289,6 +289,36 @@ class BusMonitorTest : public QObject {
     QCOMPARE(monitor.Model()->rowCount(), 3);
   }
 
+  void SavedCountIsTheRowsWrittenWhenPausedRowsLeftTheRecording() {
+    TModulsList list;
+    TBusTraffic traffic({}, 3);
+    TfrmBusMonitor monitor(traffic, list, nullptr);
+    auto poll = [&](int n) {
+      TExchangeRecord r;
+      r.Command = "?1E20000" + std::to_string(n);
+      r.Answer = "#1E200000\r\n";
+      r.Outcome = ClassifyAnswer(r.Command, r.Answer);
+      r.WrittenMs = WallClockMs();
+      traffic.Add({r});
+    };
+    for (int n = 0; n < 3; ++n)
+      poll(n);
+    monitor.Refresh();
+    monitor.SetPaused(true);
+    // Two more push the two oldest rows out of the recording while the table stands still.
+    poll(3);
+    poll(4);
+    const QString file = Dir->filePath("verkehr.csv");
+    QVERIFY(monitor.SaveCsv(file.toStdString()));
+    QFile csv(file);
+    QVERIFY(csv.open(QIODevice::ReadOnly));
+    const QStringList lines = QString::fromUtf8(csv.readAll()).split("\r\n", Qt::SkipEmptyParts);
+    QCOMPARE(lines.size(), 2);
+    QVERIFY(lines[1].contains("?1E200002"));
+    QVERIFY2(monitor.lblStatus->text().contains("1 Zeilen gespeichert"),
+             qPrintable(monitor.lblStatus->text()));
+  }
+
   void MonitorIsNamedAndReachableByKeyboard() {
     auto w = MakeConnectedWindow();
     w->tbtnBusmonitor->trigger();
