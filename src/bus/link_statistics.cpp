@@ -158,6 +158,26 @@ void TLinkStatistics::Reset(int64_t nowMs) {
   ++FResets;
 }
 
+void TLinkStatistics::Renumber(const std::map<int32_t, int32_t>& newNumbers) {
+  std::map<TModuleKey, TLinkCounters> modules;
+  for (auto& [key, counters] : FModules) {
+    const auto to = newNumbers.find(key.first);
+    if (to != newNumbers.end()) modules.emplace(TModuleKey{to->second, key.second}, counters);
+  }
+  std::map<int32_t, TInterfaceCounters> interfaces;
+  for (auto& [number, counters] : FInterfaces) {
+    const auto to = newNumbers.find(number);
+    if (to != newNumbers.end()) interfaces.emplace(to->second, counters);
+  }
+  FModules = std::move(modules);
+  FInterfaces = std::move(interfaces);
+  ++FResets;
+}
+
+void TLinkStatistics::Forget(int32_t ifc, int address) {
+  if (FModules.erase({ifc, address}) > 0) ++FResets;
+}
+
 const TLinkCounters* TLinkStatistics::Module(int32_t ifc, int address) const {
   const auto it = FModules.find({ifc, address});
   return it == FModules.end() ? nullptr : &it->second;

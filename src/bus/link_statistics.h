@@ -107,6 +107,12 @@ class TLinkStatistics {
   void Add(const TExchangeBatch& batch);
   // Forgets everything; the figures start again at `nowMs`.
   void Reset(int64_t nowMs);
+  // Interfaces were removed and the others numbered anew: the figures of interface `old` go to
+  // `newNumbers[old]`, those of an interface missing from the map are dropped, so that no card
+  // shows figures measured on another.
+  void Renumber(const std::map<int32_t, int32_t>& newNumbers);
+  // A module was removed: a card put at its address later starts without its figures.
+  void Forget(int32_t ifc, int address);
   int64_t SinceMs() const { return FSinceMs; }
 
   const TLinkCounters* Module(int32_t ifc, int address) const;
@@ -115,7 +121,8 @@ class TLinkStatistics {
   const std::map<int32_t, TInterfaceCounters>& Interfaces() const { return FInterfaces; }
   // Counts every record taken since the program started; never reset.
   uint64_t Taken() const { return FTaken; }
-  // Counts the resets, so that a view can tell that its figures went away without a new record.
+  // Counts the resets and every renumbering or forgetting, so that a view can tell that its
+  // figures changed without a new record.
   uint64_t Resets() const { return FResets; }
 
   static TLinkHealth Health(const TLinkCounters* counters, int64_t nowMs, bool polled);

@@ -72,6 +72,7 @@ class TBusTraffic {
 
   void Add(const TExchangeBatch& batch);
   void ResetStatistics() { FStatistics.Reset(WallClockMs()); }
+  TLinkStatistics& Statistics() { return FStatistics; }
 
   const TLinkStatistics& Statistics() const { return FStatistics; }
   TTrafficRing& Ring() { return FRing; }

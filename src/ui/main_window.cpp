@@ -339,6 +339,8 @@ void TfrmVelmoraConfig::LoadModell(const std::string& fileName) {
     TModelHeader header = ShownHeader();
     TModulsList& list = ModulsList();
     complete = LoadModelFile(list, fileName, header);
+    // The figures were measured on the cards of the model that is gone.
+    if (FTraffic) FTraffic->ResetStatistics();
     edCaption->setText(Q(header.Caption));
     edDescr->setText(Q(header.Description));
     FreeDetachedForms();

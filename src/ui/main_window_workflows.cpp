@@ -8,11 +8,16 @@
 #include <QToolButton>
 #include <QTreeWidget>
 #include <algorithm>
+#include <map>
+#include <optional>
+#include <utility>
+#include <vector>
 
 #include "bus/bus_interface.h"
 #include "model/address_change.h"
 #include "model/module_search.h"
 #include "model/moduls_list.h"
+#include "model/traffic_log.h"
 #include "model/workflow_guard.h"
 #include "modules/base_modul.h"
 #include "support/conversions.h"
@@ -126,11 +131,27 @@ void TfrmVelmoraConfig::RemoveSelected() {
   VSTModuls->setUpdatesEnabled(false);
   VSTModuls->clear();
   TModulsList& list = ModulsList();
+  // The figures are kept by interface number and address, both of which the removal takes or
+  // changes: they must move with the cards that stay.
+  std::vector<std::pair<const TRS485IFC*, int32_t>> numbersBefore;
+  for (int i = 0; i < list.IFCCount(); ++i)
+    numbersBefore.emplace_back(list.IFCByIndex(i), list.IFCByIndex(i)->IfcNumber());
+  std::optional<std::pair<int32_t, int>> removedModule;
+  if (item->Modul && item->IFC) removedModule.emplace(item->IFC->IfcNumber(), item->Modul->Adresse);
   try {
     list.RemoveItem(item);
     list.RenumberIFCs();
   } catch (const std::exception& e) {
     ReportMessage(std::string("TfrmVelmoraConfig.tbtnModulDELClick: ") + e.what(), 1);
+  }
+  if (FTraffic) {
+    TLinkStatistics& statistics = FTraffic->Statistics();
+    if (removedModule) statistics.Forget(removedModule->first, removedModule->second);
+    std::map<int32_t, int32_t> newNumbers;
+    for (int i = 0; i < list.IFCCount(); ++i)
+      for (const auto& [ifc, before] : numbersBefore)
+        if (ifc == list.IFCByIndex(i)) newNumbers[before] = ifc->IfcNumber();
+    statistics.Renumber(newNumbers);
   }
   TModulsItem* select = nullptr;
   try {

@@ -24,6 +24,7 @@
 #include "sim/sim_bus.h"
 #include "sim/sim_serial_line.h"
 #include "support/conversions.h"
+#include "support/files.h"
 #include "support/main_thread.h"
 #include "support/message_sink.h"
 #include "ui/bus_monitor_model.h"
@@ -287,6 +288,68 @@ class BusMonitorTest : public QObject {
     poll(0x06);
     monitor.Refresh();
     QCOMPARE(monitor.Model()->rowCount(), 3);
+  }
+
+  // The figures are kept by interface number and address. Removing an interface numbers the
+  // others anew, removing a module frees its address, loading a model brings other cards: no
+  // card may then show figures measured on another.
+  void HealthFiguresStayWithTheirCards() {
+    auto w = std::make_unique<TfrmVelmoraConfig>(Dir->path().toStdString() + "/Modell1");
+    SetNoticeHandler([](const std::string&) {});
+    w->FormActivate();
+    w->NewIFC();
+    w->NewIFC();
+    TModulsList& list = w->ModulsList();
+    QCOMPARE(list.IFCCount(), 3);
+    for (int i = 0; i < 3; ++i) {
+      list.AddModul("TMXB01", list.IFCByIndex(i), 0x1E);
+      // Interface i's card missed i + 1 answers.
+      for (int n = 0; n <= i; ++n) {
+        TExchangeRecord r;
+        r.IfcNumber = i;
+        r.Command = "?1E200000";
+        r.Outcome = TExchangeOutcome::TimedOut;
+        r.WrittenMs = WallClockMs();
+        w->Traffic().Add({r});
+      }
+    }
+    w->RebuildTree();
+    auto faultsShown = [&](int ifcIndex) {
+      w->RefreshHealth();
+      TRS485IFC* ifc = list.IFCByIndex(ifcIndex);
+      auto* modul = dynamic_cast<TBaseModul*>(ifc->Item(ifc->FindModule(0x1E)));
+      QTreeWidgetItem* node = FindTreeNode(w->VSTModuls, list.ItemOfModul(modul));
+      return node ? node->text(7) : QString("no row");
+    };
+    QCOMPARE(faultsShown(0), QString("1"));
+    QCOMPARE(faultsShown(2), QString("3"));
+
+    w->SelectItem(list.IFCItem(0));
+    w->RemoveSelected();
+    QCOMPARE(list.IFCCount(), 2);
+    QCOMPARE(faultsShown(0), QString("2"));
+    QCOMPARE(faultsShown(1), QString("3"));
+    QCOMPARE(FindTreeNode(w->VSTModuls, list.IFCItem(1))->text(7), QString("3"));
+
+    // A card put where a removed one was starts without its figures.
+    TRS485IFC* first = list.IFCByIndex(0);
+    w->SelectItem(list.ItemOfModul(dynamic_cast<TBaseModul*>(first->Item(0))));
+    w->RemoveSelected();
+    list.AddModul("TMXB02", first, 0x1E);
+    w->RebuildTree();
+    QCOMPARE(faultsShown(0), QString());
+    QCOMPARE(faultsShown(1), QString("3"));
+
+    const std::string file = Dir->filePath("andere.ini").toStdString();
+    WriteFileAtomically(file,
+                        "[Settings_IFK0]\r\nClassName=TSer485BusIFC\r\nCom=SIM\r\nBaud=19200\r\n"
+                        "ModulCount=1\r\nIFCNr=1\r\nEnabled=-1\r\n\r\n"
+                        "[Modul_1_0]\r\nAdresse=$1E\r\nClassName=TMXB01\r\nIFCNr=1\r\n");
+    w->QuestionBox = [](const std::string&, bool) { return TfrmVelmoraConfig::anNein; };
+    w->LoadModell(file);
+    QCOMPARE(list.IFCCount(), 1);
+    QCOMPARE(list.IFCByIndex(0)->IfcNumber(), 1);
+    QCOMPARE(faultsShown(0), QString());
   }
 
   void SavedCountIsTheRowsWrittenWhenPausedRowsLeftTheRecording() {
