@@ -389,6 +389,11 @@ bool TfrmVelmoraConfig::SaveModell(const std::string& fileName) {
     // so the file dialog asked about none: another model's interfaces and cards stay unless the
     // user says so.
   } else {
+    // A file that was never written must not become the model's own: the status bar, the card
+    // backup and the question on closing would all name it. The file dialog stays where the
+    // user went, for the next try.
+    const std::string dirBefore = ModellDir;
+    const std::string nameBefore = ModellName;
     ModellDir = ExtractFileDir(file);
     ModellName = FileNameWithoutExt(file);
     FDialogDir = Q(ModellDir);
@@ -396,6 +401,10 @@ bool TfrmVelmoraConfig::SaveModell(const std::string& fileName) {
       saved = SaveModelFile(ModulsList(), file, ShownHeader(), "TfrmVelmoraConfig.SaveModell: ");
     } catch (const std::exception& e) {
       ReportMessage(std::string("TfrmVelmoraConfig.SaveModell: ") + e.what(), 1);
+    }
+    if (!saved) {
+      ModellDir = dirBefore;
+      ModellName = nameBefore;
     }
   }
   UpdateIFCControls();

@@ -431,6 +431,24 @@ class ModelProtectionTest : public QObject {
     QVERIFY(w->close());
   }
 
+  // A save that fails leaves the model with the file it had: neither the status bar nor the card
+  // backup nor the next save takes a file that was never written for the model's own.
+  void AFailedSaveKeepsTheModelsFile() {
+    auto w = MakeWindow();
+    QVERIFY(w->SaveModell(Path("eigen.ini")));
+    const std::string own = w->ModellFile();
+    QCOMPARE(own, Path("eigen.INI"));
+    w->edDescr->setText("Bahnhof Nord");
+    // No folder can be made under a file.
+    QVERIFY(!w->SaveModell(own + "/unter/anderes.ini"));
+    QVERIFY(w->Memo1->toPlainText().contains("SaveModell"));
+    QCOMPARE(w->ModellFile(), own);
+    QVERIFY(Marked(*w));
+    QVERIFY(w->SaveModell(own));
+    QVERIFY(Clean(*w));
+    QVERIFY(ReadAll(own).find("Description=Bahnhof Nord") != std::string::npos);
+  }
+
   // The save writes "<name>.INI" whatever extension the name had ("Anlage v1.2" is
   // "Anlage v1.INI"); the file dialog asked only about the name as typed. Another model's file
   // under the name written is asked about, and "Nein" keeps it; the model's own file is not.
