@@ -17,6 +17,7 @@
 #include <QTableWidget>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <string_view>
 
 #include "bus/bus_interface.h"
 #include "model/moduls_list.h"
@@ -215,12 +216,33 @@ void TfrmBusMonitor::BuildControls() {
   });
 }
 
-int TfrmBusMonitor::ModelSize() const {
-  return FList.Count();
+uint64_t TfrmBusMonitor::ListedFingerprint() const {
+  // FNV-1a over what the lists show.
+  uint64_t hash = 14695981039346656037ull;
+  auto byte = [&hash](unsigned char c) {
+    hash ^= c;
+    hash *= 1099511628211ull;
+  };
+  auto add = [&byte](std::string_view text) {
+    for (const char c : text)
+      byte(static_cast<unsigned char>(c));
+    byte(0x1f);
+  };
+  for (int i = 0; i < FList.IFCCount(); ++i) {
+    const TRS485IFC* ifc = FList.IFCByIndex(i);
+    add(std::to_string(ifc->IfcNumber()));
+    for (int j = 0; j < ifc->Count(); ++j)
+      if (const auto* modul = dynamic_cast<const TBaseModul*>(ifc->Item(j))) {
+        add(std::to_string(modul->Adresse));
+        add(modul->ClassName());
+        add(modul->Bezeichnung);
+      }
+  }
+  return hash;
 }
 
 void TfrmBusMonitor::FillFilterLists() {
-  FListedSize = ModelSize();
+  FListed = ListedFingerprint();
   const QVariant ifcWanted = cboIFC->currentData();
   const QVariant modulWanted = cboModul->currentData();
   const QSignalBlocker blockIfc(cboIFC);
@@ -276,10 +298,10 @@ void TfrmBusMonitor::Refresh() {
     if (FModel->Update() > 0 && atEnd) tblVerkehr->scrollToBottom();
   }
   // The statistics change more slowly than the rows: every other tick is enough. Cards found by
-  // a search meanwhile join the module list.
+  // a search, moved or named meanwhile show so in the module list.
   if (++FTicks % 2 == 0) {
     RefreshStatistics();
-    if (ModelSize() != FListedSize) FillFilterLists();
+    if (ListedFingerprint() != FListed) FillFilterLists();
   }
   UpdateStatus();
 }

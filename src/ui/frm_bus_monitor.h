@@ -6,6 +6,7 @@
 // batch per timer tick, never one repaint per exchange; pausing keeps the recording going.
 
 #include <QWidget>
+#include <cstdint>
 #include <string>
 
 class QCheckBox;
@@ -72,8 +73,9 @@ class TfrmBusMonitor : public QWidget {
   void BuildControls();
   void SaveCsvClick();
   void UpdateStatus();
-  // Items of the model (interfaces and modules), to notice when the lists are out of date.
-  int ModelSize() const;
+  // What the filter lists show of the model, in one number: they are filled again when it
+  // changes (a card found, removed, moved to another address or named anew).
+  uint64_t ListedFingerprint() const;
 
   TBusTraffic& FTraffic;
   TModulsList& FList;
@@ -81,7 +83,7 @@ class TfrmBusMonitor : public QWidget {
   QTimer* FTimer;
   bool FPaused = false;
   int FTicks = 0;
-  int FListedSize = -1;
+  uint64_t FListed = 0;
   QString FDialogDir;
   QString FNote;  // the outcome of the last save, shown after the counts
 };

@@ -288,6 +288,18 @@ class BusMonitorTest : public QObject {
     poll(0x06);
     monitor.Refresh();
     QCOMPARE(monitor.Model()->rowCount(), 3);
+
+    // A card moved to another address, or named, in the time between two looks at the model:
+    // as many items as before, but the list shows the card as it is now.
+    TBaseModul* moved = dynamic_cast<TBaseModul*>(ifc->Item(0));
+    moved->SetAdresse(0x07);
+    moved->Bezeichnung = "Weichen Ost";
+    monitor.Refresh();
+    monitor.Refresh();
+    QCOMPARE(monitor.cboModul->findData(0x06), -1);
+    const int entry = monitor.cboModul->findData(0x07);
+    QVERIFY(entry > 0);
+    QVERIFY(monitor.cboModul->itemText(entry).contains("Weichen Ost"));
   }
 
   // The figures are kept by interface number and address. Removing an interface numbers the
