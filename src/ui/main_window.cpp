@@ -129,6 +129,9 @@ void TfrmVelmoraConfig::FormActivate() {
 bool TfrmVelmoraConfig::FormCloseQuery() {
   // Nothing is taken down before the user has decided about unsaved changes.
   if (!ConfirmDropModel()) return false;
+  // From here on the model is taken down: a click meanwhile (a search's cancel button, "save")
+  // would reach interfaces that are gone, or write the emptied model over the user's file.
+  setEnabled(false);
   QApplication::setOverrideCursor(Qt::WaitCursor);
   Lock();
   VSTModuls->setUpdatesEnabled(false);

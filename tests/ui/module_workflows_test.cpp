@@ -211,6 +211,30 @@ class ModuleWorkflowsTest : public QObject {
     QCOMPARE(QApplication::overrideCursor(), nullptr);
   }
 
+  // The window is closed while a search waits for answers; while it shuts down, its cancel
+  // button is still to be seen and the user clicks it. The interface is gone by the time the
+  // search ends.
+  void CancelClickedWhileTheWindowClosesDuringASearch() {
+    auto w = MakeWindow();
+    ConnectToSim(*w);
+    bool closed = false;
+    bool shown = false;
+    QTimer::singleShot(200, w.get(), [&] {
+      QTimer::singleShot(20, w.get(), [&] {
+        shown = w->btnSucheAbbrechen->isVisibleTo(w.get());
+        QTest::mouseClick(w->btnSucheAbbrechen, Qt::LeftButton);
+      });
+      closed = w->close();
+    });
+    w->tbtnSuchen->trigger();
+    QVERIFY(closed);
+    QVERIFY(shown);
+    QCOMPARE(w->ModulsList().IFCCount(), 0);
+    // Nothing is reported of an interface that is no more.
+    QVERIFY(!w->Memo1->toPlainText().contains("Modulsuche IFC("));
+    QCOMPARE(QApplication::overrideCursor(), nullptr);
+  }
+
   // A search started on a second interface while the first one's search waits runs inside it;
   // once it is over, the first one must still show its progress and be cancellable (or the
   // second must be refused).
