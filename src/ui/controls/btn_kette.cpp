@@ -1,5 +1,6 @@
 #include "ui/controls/btn_kette.h"
 
+#include <QKeyEvent>
 #include <QPainter>
 #include <QPushButton>
 #include <QToolButton>
@@ -15,6 +16,10 @@ TBtnKette::TBtnKette(QWidget* parent) : QFrame(parent) {
   setFrameStyle(QFrame::Panel | QFrame::Raised);
   setLineWidth(1);
   setAutoFillBackground(true);
+  // The numbered buttons take no focus, so that Tab does not stop 16 times in a row; the row
+  // itself is the stop and presses them by key. Not by click: a click on a button must leave the
+  // focus where it was.
+  setFocusPolicy(Qt::TabFocus);
   FBtnZusatz = new QPushButton(QStringLiteral("SET"), this);
   FBtnZusatz->setObjectName(QStringLiteral("BtnZusatz"));
   FBtnZusatz->resize(32, ButtonHeight);
@@ -31,6 +36,7 @@ void TBtnKette::SetBtnAnzahl(int count) {
     AddButton();
   while (BtnAnzahl() > count)
     RemoveButton();
+  FCurrent = std::min(FCurrent, BtnAnzahl() - 1);
   Arrange();
 }
 
@@ -69,9 +75,57 @@ QAbstractButton* TBtnKette::Button(int k) const {
 
 void TBtnKette::paintEvent(QPaintEvent* e) {
   QFrame::paintEvent(e);
-  if (FCaption.isEmpty()) return;
   QPainter painter(this);
-  painter.drawText(rect(), Qt::AlignCenter, FCaption);
+  if (!FCaption.isEmpty()) painter.drawText(rect(), Qt::AlignCenter, FCaption);
+  // The buttons cover the row but for its margins: a bar below the current button shows which
+  // one a key would press.
+  if (hasFocus() && Button(FCurrent))
+    painter.fillRect(ButtonPitch * FCurrent + 2, ButtonTop + ButtonHeight, ButtonWidth, 2,
+                     palette().color(QPalette::Highlight));
+}
+
+void TBtnKette::keyPressEvent(QKeyEvent* e) {
+  // Keys the extra button left unused come here too.
+  if (!hasFocus()) {
+    QFrame::keyPressEvent(e);
+    return;
+  }
+  const int last = BtnAnzahl() - 1;
+  int current = FCurrent;
+  switch (e->key()) {
+    case Qt::Key_Left:
+      current = std::max(FCurrent - 1, 0);
+      break;
+    case Qt::Key_Right:
+      current = std::min(FCurrent + 1, last);
+      break;
+    case Qt::Key_Home:
+      current = 0;
+      break;
+    case Qt::Key_End:
+      current = last;
+      break;
+    case Qt::Key_Space:
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+      if (QAbstractButton* button = Button(FCurrent)) button->click();
+      return;
+    default:
+      QFrame::keyPressEvent(e);
+      return;
+  }
+  FCurrent = current;
+  update();
+}
+
+void TBtnKette::focusInEvent(QFocusEvent* e) {
+  QFrame::focusInEvent(e);
+  update();
+}
+
+void TBtnKette::focusOutEvent(QFocusEvent* e) {
+  QFrame::focusOutEvent(e);
+  update();
 }
 
 void TBtnKette::AddButton() {

@@ -44,6 +44,9 @@ class TBtnKette : public QFrame {
 
   // Numbered button k, or nullptr if there is none.
   QAbstractButton* Button(int k) const;
+  // The numbered button that Space or Enter presses while the row has the keyboard focus; the
+  // arrow keys, Home and End choose it.
+  int CurrentButton() const { return FCurrent; }
   QPushButton* BtnZusatz() const { return FBtnZusatz; }
 
  signals:
@@ -52,6 +55,9 @@ class TBtnKette : public QFrame {
 
  protected:
   void paintEvent(QPaintEvent* e) override;
+  void keyPressEvent(QKeyEvent* e) override;
+  void focusInEvent(QFocusEvent* e) override;
+  void focusOutEvent(QFocusEvent* e) override;
 
  private:
   void AddButton();
@@ -63,4 +69,5 @@ class TBtnKette : public QFrame {
   QPushButton* FBtnZusatz;
   bool FBtnZusatzEnable = false;
   QString FCaption;
+  int FCurrent = 0;
 };

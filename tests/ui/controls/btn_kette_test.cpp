@@ -166,6 +166,65 @@ class TBtnKetteTest : public QObject {
     QCOMPARE(row.Caption(), QString());
   }
 
+  // A user without a mouse tabs to the row, chooses a button with the arrow keys, Home or End,
+  // and presses it with Space or Enter.
+  void KeysChooseAndPressAButton_data() {
+    QTest::addColumn<QList<int>>("keys");
+    QTest::addColumn<QList<int>>("pressed");
+    QTest::newRow("first at once") << QList<int>{Qt::Key_Space} << QList<int>{0};
+    QTest::newRow("three right") << QList<int>{Qt::Key_Right, Qt::Key_Right, Qt::Key_Right,
+                                               Qt::Key_Return}
+                                 << QList<int>{3};
+    QTest::newRow("end and back") << QList<int>{Qt::Key_End, Qt::Key_Enter, Qt::Key_Left,
+                                                Qt::Key_Space}
+                                  << QList<int>{15, 14};
+    QTest::newRow("stops at the ends")
+        << QList<int>{Qt::Key_Left, Qt::Key_Space, Qt::Key_End, Qt::Key_Right, Qt::Key_Space}
+        << QList<int>{0, 15};
+    QTest::newRow("home") << QList<int>{Qt::Key_End, Qt::Key_Home, Qt::Key_Space} << QList<int>{0};
+    QTest::newRow("choosing presses nothing")
+        << QList<int>{Qt::Key_Right, Qt::Key_End} << QList<int>{};
+  }
+  void KeysChooseAndPressAButton() {
+    QFETCH(QList<int>, keys);
+    QFETCH(QList<int>, pressed);
+    QWidget window;
+    auto* before = new QPushButton("davor", &window);
+    auto* row = new TBtnKette(&window);
+    row->SetBtnAnzahl(16);
+    row->move(0, 30);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    before->setFocus();
+    QTest::keyClick(before, Qt::Key_Tab);
+    QVERIFY(row->hasFocus());
+    QSignalSpy numbered(row, &TBtnKette::OnBtnNrClick);
+    for (int key : keys)
+      QTest::keyClick(row, static_cast<Qt::Key>(key));
+    QList<int> got;
+    for (const QList<QVariant>& click : numbered)
+      got << click.at(1).toInt();
+    QCOMPARE(got, pressed);
+    // A click with the mouse still leaves the focus where it was.
+    before->setFocus();
+    QTest::mouseClick(row->Button(5), Qt::LeftButton);
+    QVERIFY(before->hasFocus());
+  }
+
+  // Enter on the extra button, which leaves the key unused, must not press a numbered button.
+  void EnterOnTheExtraButtonPressesNoNumberedButton() {
+    TBtnKette row;
+    row.SetBtnZusatzEnable(true);
+    row.show();
+    QVERIFY(QTest::qWaitForWindowActive(&row));
+    row.BtnZusatz()->setFocus();
+    QVERIFY(row.BtnZusatz()->hasFocus());
+    QSignalSpy numbered(&row, &TBtnKette::OnBtnNrClick);
+    QTest::keyClick(row.BtnZusatz(), Qt::Key_Return);
+    QTest::keyClick(row.BtnZusatz(), Qt::Key_Enter);
+    QCOMPARE(numbered.count(), 0);
+  }
+
   void HandlerMayShrinkTheRowFromAClick() {
     TBtnKette row;
     row.show();
