@@ -552,6 +552,29 @@
     </message>
 </context>
 <context>
+    <name>TSpeedi</name>
+    <message>
+        <source>Fahrtrichtung</source>
+        <translation>Direction</translation>
+    </message>
+    <message>
+        <source>Rückwärts</source>
+        <translation>Reverse</translation>
+    </message>
+    <message>
+        <source>Halt</source>
+        <translation>Stop</translation>
+    </message>
+    <message>
+        <source>Vorwärts</source>
+        <translation>Forward</translation>
+    </message>
+    <message>
+        <source>Fahrstufe</source>
+        <translation>Speed step</translation>
+    </message>
+</context>
+<context>
     <name>TTextCommandRouter</name>
     <message>
         <source>Textkommando &quot;%1&quot;: die Busnachricht &quot;%2&quot; nennt keine Moduladresse</source>

@@ -2,8 +2,10 @@
 
 #include <QButtonGroup>
 #include <QFocusEvent>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QScopedValueRollback>
 #include <QSlider>
 #include <QToolButton>
@@ -15,23 +17,32 @@ TSpeedi::TSpeedi(QWidget* parent) : QFrame(parent) {
   setLineWidth(1);
   setAutoFillBackground(true);
   setFixedSize(184, 24);
+  // The direction buttons take no focus; the control itself is the Tab stop before the edit box
+  // and presses them by key. Not by click: a click on a button leaves the focus where it was.
+  setFocusPolicy(Qt::TabFocus);
+  setAccessibleName(tr("Fahrtrichtung"));
 
   FDirection = new QButtonGroup(this);
   FDirection->setExclusive(true);
   FBtnRueck = AddDirectionButton("btnRueck", QStringLiteral("<"), BtnRueck, 2);
+  FBtnRueck->setAccessibleName(tr("Rückwärts"));
   FBtnStop = AddDirectionButton("btnStop", QStringLiteral("H"), BtnStop, 18);
+  FBtnStop->setAccessibleName(tr("Halt"));
   FBtnVor = AddDirectionButton("btnVor", QStringLiteral(">"), BtnVor, 34);
+  FBtnVor->setAccessibleName(tr("Vorwärts"));
   FBtnStop->setChecked(true);
   connect(FDirection, &QButtonGroup::buttonClicked, this, &TSpeedi::DirectionButtonClicked);
 
   FEdSpeed = new QLineEdit(QStringLiteral("0"), this);
   FEdSpeed->setObjectName(QStringLiteral("edSpeed"));
+  FEdSpeed->setAccessibleName(tr("Fahrstufe"));
   FEdSpeed->setGeometry(52, 2, 26, 20);
   FEdSpeed->installEventFilter(this);
   connect(FEdSpeed, &QLineEdit::returnPressed, this, &TSpeedi::CommitEdit);
 
   FTbSpeed = new QSlider(Qt::Horizontal, this);
   FTbSpeed->setObjectName(QStringLiteral("tbSpeed"));
+  FTbSpeed->setAccessibleName(tr("Fahrstufe"));
   FTbSpeed->setGeometry(80, 1, 102, 22);
   FTbSpeed->setTickPosition(QSlider::TicksAbove);
   FTbSpeed->setTickInterval(2);
@@ -122,6 +133,60 @@ bool TSpeedi::eventFilter(QObject* watched, QEvent* e) {
     if (reason != Qt::PopupFocusReason && reason != Qt::ActiveWindowFocusReason) CommitEdit();
   }
   return QFrame::eventFilter(watched, e);
+}
+
+void TSpeedi::paintEvent(QPaintEvent* e) {
+  QFrame::paintEvent(e);
+  if (!hasFocus()) return;
+  // The buttons cover the control but for its margins: a bar below the current button shows
+  // which one a key would press.
+  const QAbstractButton* current = FDirection->button(FCurrent);
+  QPainter painter(this);
+  painter.fillRect(current->x(), current->geometry().bottom() + 1, current->width(), 2,
+                   palette().color(QPalette::Highlight));
+}
+
+void TSpeedi::keyPressEvent(QKeyEvent* e) {
+  // Keys the edit box or the slider left unused come here too; Enter in the edit box must not
+  // press a direction.
+  if (!hasFocus()) {
+    QFrame::keyPressEvent(e);
+    return;
+  }
+  switch (e->key()) {
+    case Qt::Key_Left:
+      FCurrent = std::max(FCurrent - 1, static_cast<int>(BtnRueck));
+      break;
+    case Qt::Key_Right:
+      FCurrent = std::min(FCurrent + 1, static_cast<int>(BtnVor));
+      break;
+    case Qt::Key_Home:
+      FCurrent = BtnRueck;
+      break;
+    case Qt::Key_End:
+      FCurrent = BtnVor;
+      break;
+    case Qt::Key_Space:
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+      // As a click: the group and DirectionButtonClicked see the same as with the mouse.
+      FDirection->button(FCurrent)->click();
+      return;
+    default:
+      QFrame::keyPressEvent(e);
+      return;
+  }
+  update();
+}
+
+void TSpeedi::focusInEvent(QFocusEvent* e) {
+  QFrame::focusInEvent(e);
+  update();
+}
+
+void TSpeedi::focusOutEvent(QFocusEvent* e) {
+  QFrame::focusOutEvent(e);
+  update();
 }
 
 void TSpeedi::mousePressEvent(QMouseEvent* e) {

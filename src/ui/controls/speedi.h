@@ -53,6 +53,10 @@ class TSpeedi : public QFrame {
 
  protected:
   bool eventFilter(QObject* watched, QEvent* e) override;
+  void paintEvent(QPaintEvent* e) override;
+  void keyPressEvent(QKeyEvent* e) override;
+  void focusInEvent(QFocusEvent* e) override;
+  void focusOutEvent(QFocusEvent* e) override;
   void mousePressEvent(QMouseEvent* e) override;
   void mouseReleaseEvent(QMouseEvent* e) override;
 
@@ -74,4 +78,7 @@ class TSpeedi : public QFrame {
   // the user's doing.
   bool FBusy = false;
   bool FPressed = false;
+  // The direction button (1 to 3) that Space or Enter presses while the control has the
+  // keyboard focus.
+  int FCurrent = BtnStop;
 };

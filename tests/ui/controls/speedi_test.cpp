@@ -1,3 +1,4 @@
+#include <QApplication>
 #include <QLineEdit>
 #include <QSignalSpy>
 #include <QSlider>
@@ -295,6 +296,66 @@ class TSpeediTest : public QObject {
     QCOMPARE(Slider(*speedi)->value(), speed);
     QCOMPARE(events.Change.count(), changes);
     QCOMPARE(events.BtnNrClick.count(), 0);
+  }
+
+  // A user without a mouse tabs to the throttle and chooses the direction there with the arrow
+  // keys and Space or Enter, as with a click; then to the edit box and the slider. A screen
+  // reader tells what each part is.
+  void KeysPressTheDirectionButtons_data() {
+    QTest::addColumn<QList<int>>("keys");
+    QTest::addColumn<QList<int>>("pressed");
+    QTest::newRow("stop is where it starts") << QList<int>{Qt::Key_Space} << QList<int>{2};
+    QTest::newRow("forward") << QList<int>{Qt::Key_Right, Qt::Key_Return} << QList<int>{3};
+    QTest::newRow("reverse then forward")
+        << QList<int>{Qt::Key_Left, Qt::Key_Enter, Qt::Key_Right, Qt::Key_Right, Qt::Key_Space}
+        << QList<int>{1, 3};
+    QTest::newRow("stops at the ends")
+        << QList<int>{Qt::Key_Left,  Qt::Key_Left,  Qt::Key_Space, Qt::Key_End,
+                      Qt::Key_Right, Qt::Key_Space, Qt::Key_Home,  Qt::Key_Space}
+        << QList<int>{1, 3, 1};
+    QTest::newRow("choosing presses nothing") << QList<int>{Qt::Key_Right} << QList<int>{};
+  }
+  void KeysPressTheDirectionButtons() {
+    QFETCH(QList<int>, keys);
+    QFETCH(QList<int>, pressed);
+    QWidget window;
+    auto* layout = new QVBoxLayout(&window);
+    auto* before = new QLineEdit;
+    auto* speedi = new TSpeedi;
+    layout->addWidget(before);
+    layout->addWidget(speedi);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    before->setFocus();
+    QTest::keyClick(before, Qt::Key_Tab);
+    QVERIFY(speedi->hasFocus());
+    QStringList order;
+    connect(speedi, &TSpeedi::OnBtnNrClick, speedi,
+            [&order](QObject*, int nr) { order << QString::number(nr); });
+    for (int key : keys)
+      QTest::keyClick(speedi, static_cast<Qt::Key>(key));
+    QStringList expected;
+    for (int nr : pressed)
+      expected << QString::number(nr);
+    QCOMPARE(order, expected);
+    QCOMPARE(speedi->ButtonStatus(), pressed.isEmpty() ? 2 : pressed.last());
+    // Tab goes on to the edit box and then the slider.
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), Edit(*speedi));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), Slider(*speedi));
+    // A click on a direction button still leaves the focus where it was.
+    before->setFocus();
+    QTest::mouseClick(DirectionButton(*speedi, 3), Qt::LeftButton);
+    QVERIFY(before->hasFocus());
+    const QList<QWidget*> named{speedi,
+                                DirectionButton(*speedi, 1),
+                                DirectionButton(*speedi, 2),
+                                DirectionButton(*speedi, 3),
+                                Edit(*speedi),
+                                Slider(*speedi)};
+    for (QWidget* part : named)
+      QVERIFY2(!part->accessibleName().isEmpty(), part->metaObject()->className());
   }
 };
 
