@@ -429,6 +429,28 @@
     </message>
 </context>
 <context>
+    <name>TLumi</name>
+    <message>
+        <source>an</source>
+        <translation>on</translation>
+    </message>
+    <message>
+        <source>aus</source>
+        <translation>off</translation>
+    </message>
+</context>
+<context>
+    <name>TLumiKette</name>
+    <message>
+        <source>alle aus</source>
+        <translation>all off</translation>
+    </message>
+    <message>
+        <source>an: %1</source>
+        <translation>on: %1</translation>
+    </message>
+</context>
+<context>
     <name>TMainThreadExecutor</name>
     <message>
         <source>unbekannter Fehler</source>

@@ -8,11 +8,18 @@
 
 TLumi::TLumi(QWidget* parent) : QWidget(parent), FLEDFarbeEin(clLime), FLEDFarbeAus(clGreen) {
   resize(LampWidth, LampHeight);
+  ShowStateToScreenReaders();
 }
 
 void TLumi::SetLEDEin(bool on) {
   FLEDEin = on;
+  ShowStateToScreenReaders();
   update();
+}
+
+void TLumi::ShowStateToScreenReaders() {
+  // A screen reader cannot see the colour.
+  setAccessibleDescription(FLEDEin ? tr("an") : tr("aus"));
 }
 
 void TLumi::SetLEDFarbeEin(const QColor& colour) {

@@ -54,6 +54,7 @@ class TLumi : public QWidget {
 
  private:
   void MakeSquare();
+  void ShowStateToScreenReaders();
 
   bool FLEDEin = true;
   QColor FLEDFarbeEin;

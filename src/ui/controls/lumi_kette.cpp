@@ -3,6 +3,7 @@
 #include <QEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QStringList>
 
 #include "ui/controls/colors.h"
 
@@ -12,6 +13,7 @@ TLumiKette::TLumiKette(QWidget* parent)
   setLineWidth(1);
   setAutoFillBackground(true);
   resize(2, 2);
+  Refresh();
 }
 
 void TLumiKette::SetLEDAnzahl(int count) {
@@ -96,5 +98,11 @@ void TLumiKette::mouseDoubleClickEvent(QMouseEvent* e) {
 void TLumiKette::Refresh() {
   // A minimum size rather than a resize: layouts then keep the lamps visible too.
   if (FPolished) setMinimumSize(MinimumRowSize());
+  // A screen reader cannot see the colours: it reads the numbers of the lit lamps.
+  QStringList lit;
+  for (int i = 0; i < FLEDAnzahl; ++i)
+    if (LampLit(i)) lit << QString::number(i);
+  const QString state = lit.isEmpty() ? tr("alle aus") : tr("an: %1").arg(lit.join(", "));
+  if (state != accessibleDescription()) setAccessibleDescription(state);
   update();
 }

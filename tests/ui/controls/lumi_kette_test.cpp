@@ -53,23 +53,32 @@ class TLumiKetteTest : public QObject {
     QTest::addColumn<int>("count");
     QTest::addColumn<int>("value");
     QTest::addColumn<QString>("lit");
-    QTest::newRow("all") << 8 << -1 << "11111111";
-    QTest::newRow("none") << 8 << 0 << "00000000";
-    QTest::newRow("5: lamps 0 and 2") << 8 << 5 << "10100000";
-    QTest::newRow("bits above the row unseen") << 4 << 0x1F0 << "0000";
-    QTest::newRow("16-bit word") << 16 << 0x8001 << "1000000000000001";
+    // A screen reader is told the numbers of the lit lamps.
+    QTest::addColumn<QString>("told");
+    QTest::newRow("all") << 8 << -1 << "11111111"
+                         << "an: 0, 1, 2, 3, 4, 5, 6, 7";
+    QTest::newRow("none") << 8 << 0 << "00000000"
+                          << "alle aus";
+    QTest::newRow("5: lamps 0 and 2") << 8 << 5 << "10100000"
+                                      << "an: 0, 2";
+    QTest::newRow("bits above the row unseen") << 4 << 0x1F0 << "0000"
+                                               << "alle aus";
+    QTest::newRow("16-bit word") << 16 << 0x8001 << "1000000000000001"
+                                 << "an: 0, 15";
     QTest::newRow("sign bit is lamp 31")
-        << 32 << static_cast<int>(0x80000000u) << QString(31, u'0') + u'1';
+        << 32 << static_cast<int>(0x80000000u) << QString(31, u'0') + u'1' << "an: 31";
   }
   void LitLampsShowTheBitsFromTheLeft() {
     QFETCH(int, count);
     QFETCH(int, value);
     QFETCH(QString, lit);
+    QFETCH(QString, told);
     TLumiKette row;
     row.SetLEDFarbeAus(clSilver);
     row.SetLEDAnzahl(count);
     row.SetLEDValue(value);
     QCOMPARE(LitPattern(row), lit);
+    QCOMPARE(row.accessibleDescription(), told);
     for (int i = 0; i < count; ++i)
       QCOMPARE(row.LampColor(i), lit[i] == u'1' ? clLime : clSilver);
   }
@@ -96,26 +105,30 @@ class TLumiKetteTest : public QObject {
     QTest::addColumn<int>("before");
     QTest::addColumn<int>("n");
     QTest::addColumn<int>("after");
-    QTest::newRow("sets bit 3") << 0 << 3 << 8;
-    QTest::newRow("clears bit 3") << 8 << 3 << 0;
-    QTest::newRow("bit 0") << 0 << 0 << 1;
-    QTest::newRow("bit 15 is the last") << 0 << 15 << 0x8000;
-    QTest::newRow("bit 16 untouched") << 0 << 16 << 0;
-    QTest::newRow("bit 31 untouched") << -1 << 31 << -1;
-    QTest::newRow("negative untouched") << 0 << -1 << 0;
+    QTest::addColumn<QString>("told");
+    QTest::newRow("sets bit 3") << 0 << 3 << 8 << "an: 3";
+    QTest::newRow("clears bit 3") << 8 << 3 << 0 << "alle aus";
+    QTest::newRow("bit 0") << 0 << 0 << 1 << "an: 0";
+    QTest::newRow("bit 15 is the last") << 0 << 15 << 0x8000 << "an: 15";
+    QTest::newRow("bit 16 untouched") << 0 << 16 << 0 << "alle aus";
+    QTest::newRow("bit 31 untouched")
+        << -1 << 31 << -1 << "an: 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15";
+    QTest::newRow("negative untouched") << 0 << -1 << 0 << "alle aus";
     QTest::newRow("upper bits kept")
-        << static_cast<int>(0xFFFF0000u) << 1 << static_cast<int>(0xFFFF0002u);
+        << static_cast<int>(0xFFFF0000u) << 1 << static_cast<int>(0xFFFF0002u) << "an: 1";
   }
   void ToggleLED() {
     QFETCH(int, before);
     QFETCH(int, n);
     QFETCH(int, after);
+    QFETCH(QString, told);
     TLumiKette row;
     row.SetLEDAnzahl(16);
     row.SetLEDValue(before);
     QSignalSpy spy(&row, &TLumiKette::onLEDValueChange);
     row.ToggleLED(n);
     QCOMPARE(row.LEDValue(), after);
+    QCOMPARE(row.accessibleDescription(), told);
     QCOMPARE(spy.count(), 0);
   }
 

@@ -19,6 +19,16 @@ class TLumiTest : public QObject {
     QCOMPARE(lumi.size(), QSize(8, 12));
   }
 
+  // A screen reader cannot see the colour: the lamp tells whether it is lit.
+  void TellsScreenReadersWhetherItIsLit() {
+    TLumi lumi;
+    QCOMPARE(lumi.accessibleDescription(), QStringLiteral("an"));
+    QVERIFY(lumi.setProperty("LEDEin", false));
+    QCOMPARE(lumi.accessibleDescription(), QStringLiteral("aus"));
+    lumi.SetLEDEin(true);
+    QCOMPARE(lumi.accessibleDescription(), QStringLiteral("an"));
+  }
+
   void DirectionSwapsSizeOnlyOnARealChange() {
     TLumi lumi;
     lumi.SetLEDDirection(TLumi::ledVertical);  // already vertical
