@@ -1098,6 +1098,10 @@ answer times in whole microseconds (answer_us).</translation>
         <source>Can not Open File: %1: %2</source>
         <translation>Can not Open File: %1: %2</translation>
     </message>
+    <message>
+        <source>Sensor %1</source>
+        <translation>Sensor %1</translation>
+    </message>
 </context>
 <context>
     <name>TfrmHilfe</name>
@@ -1177,6 +1181,10 @@ answer times in whole microseconds (answer_us).</translation>
     <message>
         <source>Restore AVR</source>
         <translation>Restore AVR</translation>
+    </message>
+    <message>
+        <source>Ports</source>
+        <translation>Ports</translation>
     </message>
 </context>
 <context>

@@ -131,6 +131,7 @@ void TBtnKette::focusOutEvent(QFocusEvent* e) {
 void TBtnKette::AddButton() {
   const int k = BtnAnzahl();
   auto* button = new QToolButton(this);
+  button->setObjectName(QStringLiteral("Btn%1").arg(k));
   button->setText(QString::number(k));
   // Two digits must fit into twelve pixels.
   QFont small = font();

@@ -130,6 +130,8 @@ void TfrmHDX01::BuildActionPage() {
 
     auto* combo = new QComboBox(Panel1);
     combo->setObjectName(QStringLiteral("cboLS%1").arg(nr));
+    // The number before it alone would say little.
+    combo->setAccessibleName(tr("Sensor %1").arg(nr));
     combo->setProperty("Tag", nr);
     combo->setEditable(true);
     // Typed text must never become a fourth entry: the card knows only these three.
@@ -177,6 +179,7 @@ QFrame* TfrmHDX01::BuildThrottlePanel(int nr, const char* panelName, const char*
 
   speedi = new TSpeedi(panel);
   speedi->setObjectName(QStringLiteral("Speedi%1").arg(nr));
+  speedi->setAccessibleName(speedi->accessibleName() + " " + label->text());
   speedi->setProperty("Tag", nr);
   speedi->SetButtonStatus(TSpeedi::BtnStop);
   speedi->SetSpeedMin(0);
@@ -207,6 +210,7 @@ void TfrmHDX01::BuildSettingsPage() {
 
     auto* combo = new QComboBox(GroupBox1);
     combo->setObjectName(QStringLiteral("cboZLS%1").arg(nr));
+    label->setBuddy(combo);
     combo->setProperty("Tag", nr);
     combo->addItems(throttles);
     // Two light barriers per throttle until the card or a file says otherwise.

@@ -26,6 +26,8 @@ TfrmIFC485::TfrmIFC485() {
   Label2->move(8, 84);
   Label2->adjustSize();
   LumiKette1 = MakeLampRow(TabSheet1, "LumiKette1", clLime, 8, 100, 105, BtnKette1, "BtnKette1");
+  // The caption stands above the lamps, too far for a screen reader to take it as the name.
+  BtnKette1->setAccessibleName(Label2->text());
 
   SetupStatusBar(3);
   auto* layout = new QVBoxLayout(this);

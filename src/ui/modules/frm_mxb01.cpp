@@ -60,16 +60,20 @@ TfrmMXB01::TfrmMXB01() {
   Panel2 = MakePanel(this, "Panel2", 89);
   Label2 = MakeLabel(Panel2, "Label2", tr("Direkt"), 8, 8);
   LumiKette1 = MakeLampRow(Panel2, "LumiKette1", clLime, 16, 28, 196, BtnKette1, "BtnKette1");
+  // The caption stands above the lamps, too far for a screen reader to take it as the name.
+  BtnKette1->setAccessibleName(Label2->text());
 
   Panel3 = MakePanel(this, "Panel3", 85);
   Label3 = MakeLabel(Panel3, "Label3", tr("Impuls"), 8, 8);
   LumiKette2 = MakeLampRow(Panel3, "LumiKette2", clYellow, 16, 28, 196, BtnKette2, "BtnKette2");
+  BtnKette2->setAccessibleName(Label3->text());
 
   Panel4 = MakePanel(this, "Panel4", 49);
   Label4 = MakeLabel(Panel4, "Label4", tr("Impulsdauer (msec) "), 8, 4);
   edTVTrigger = new QLineEdit("0", Panel4);
   edTVTrigger->setObjectName("edTVTrigger");
   edTVTrigger->setGeometry(8, 21, 65, 21);
+  Label4->setBuddy(edTVTrigger);
   btnTVTrigger = new QPushButton(tr("Update"), Panel4);
   btnTVTrigger->setObjectName("btnTVTrigger");
   btnTVTrigger->setGeometry(80, 20, 75, 23);

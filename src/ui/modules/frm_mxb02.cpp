@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <exception>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "bus/bus_master.h"
@@ -147,11 +148,14 @@ TfrmMXB02::TfrmMXB02() {
   Label2->move(8, 88);
   Label2->adjustSize();
   LumiKette1 = MakeLampRow(TabSheet1, "LumiKette1", clLime, 16, 104, 196, BtnKette1, "BtnKette1");
+  // The caption stands above the lamps, too far for a screen reader to take it as the name.
+  BtnKette1->setAccessibleName(Label2->text());
   Label3 = new QLabel(tr("Impuls"), TabSheet1);
   Label3->setObjectName("Label3");
   Label3->move(8, 164);
   Label3->adjustSize();
   LumiKette2 = MakeLampRow(TabSheet1, "LumiKette2", clYellow, 16, 180, 196, BtnKette2, "BtnKette2");
+  BtnKette2->setAccessibleName(Label3->text());
 
   // Page "Einstellung": each setting control stands above the column it changes.
   btnON = MakeFlagButton(TabSheet2, "btnON", 36);
@@ -160,9 +164,18 @@ TfrmMXB02::TfrmMXB02() {
   MakeSpinner(TabSheet2, "edTv2", "UpDown2", 148, edTv2, UpDown2);
   btnBL = MakeFlagButton(TabSheet2, "btnBL", 204);
   btnMF = MakeFlagButton(TabSheet2, "btnMF", 232);
+  // Each setting control is named by the head of the column it stands above; its caption shows
+  // only the value.
+  const std::pair<QWidget*, const char*> columnOf[] = {
+      {btnON, kColumnTitles[colON]},  {btnINV, kColumnTitles[colINV]},
+      {edTV1, kColumnTitles[colTV1]}, {edTv2, kColumnTitles[colTV2]},
+      {btnBL, kColumnTitles[colBL]},  {btnMF, kColumnTitles[colMF]}};
+  for (const auto& [control, title] : columnOf)
+    control->setAccessibleName(QString::fromLatin1(title));
 
   VST1 = new QTreeWidget(TabSheet2);
   VST1->setObjectName("VST1");
+  VST1->setAccessibleName(tr("Ports"));
   VST1->setGeometry(0, 28, 265, 333);
   VST1->setColumnCount(colCount);
   QStringList titles;

@@ -26,6 +26,7 @@ TfrmModulBase::TfrmModulBase() : QWidget(nullptr, Qt::Window) {
   edAdresse = new QLineEdit(this);
   edAdresse->setObjectName("edAdresse");
   edAdresse->setReadOnly(true);
+  Label1->setBuddy(edAdresse);
   chbAktiv = new QCheckBox(tr("Aktiv"), this);
   chbAktiv->setObjectName("chbAktiv");
   chbPolling = new QCheckBox(tr("Polling "), this);
@@ -61,6 +62,7 @@ void TfrmModulBase::ShowAddress() {
 void TfrmModulBase::SetupStatusBar(int panels) {
   for (int i = 0; i < panels; ++i) {
     auto* panel = new QLabel(StatusBar1);
+    panel->setObjectName(QString("StatusPanel%1").arg(i));
     panel->setFixedWidth(50);
     StatusBar1->addWidget(panel);
   }

@@ -1,7 +1,13 @@
 #include <QAbstractButton>
+#include <QAbstractItemView>
+#include <QAbstractSlider>
 #include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
+#include <QTabWidget>
 #include <QTest>
+#include <algorithm>
 #include <memory>
 
 #include "modules/ifc_ports.h"
@@ -11,13 +17,16 @@
 #include "sim/sim_simple_cards.h"
 #include "support/main_thread.h"
 #include "ui/controls/btn_kette.h"
+#include "ui/controls/lumi.h"
 #include "ui/controls/lumi_kette.h"
+#include "ui/controls/speedi.h"
 #include "ui/modules/frm_dummy.h"
 #include "ui/modules/frm_ifc485.h"
 #include "ui/modules/frm_mxb01.h"
 #include "ui/modules/frm_mxb02.h"
 #include "ui/modules/module_forms.h"
 #include "ui/modules/sim_ifc_fixture.h"
+#include "ui/modules/up_down.h"
 
 using TLines = std::vector<std::string>;
 Q_DECLARE_METATYPE(TLines)
@@ -107,6 +116,72 @@ class TModuleFormsTest : public QObject {
     QCOMPARE(form->Modul(), &modul);
     QVERIFY(!form->isVisible());
     QCOMPARE(form->edAdresse->text(), QStringLiteral("$10"));
+  }
+
+  // Test tools and screen readers find every part of a card window by name; every control tells
+  // a screen reader what it is, by its own name, its caption or the label standing before it,
+  // and can be reached with Tab; every lamp tells whether it is lit.
+  void EveryPartIsNamedAndReachable_data() {
+    QTest::addColumn<QString>("className");
+    QTest::newRow("throttles") << "THDX01";
+    QTest::newRow("type 1") << "TMXB01";
+    QTest::newRow("type 2") << "TMXB02";
+    QTest::newRow("port expansion") << "TIFCPorts";
+    QTest::newRow("unknown type") << "TRS485Dummy";
+  }
+  void EveryPartIsNamedAndReachable() {
+    QFETCH(QString, className);
+    const QByteArray name = className.toLatin1();
+    TNamedModul modul(nullptr, name.constData());
+    std::unique_ptr<TfrmModulBase> form(CreateModulFormFor(&modul));
+    QVERIFY(form);
+    const QList<QLabel*> labels = form->findChildren<QLabel*>();
+    // The parts a control makes of itself (a combo box's edit field, a view's scroll bars).
+    const auto inner = [&form](const QWidget* widget) {
+      for (const QWidget* p = widget->parentWidget(); p && p != form.get(); p = p->parentWidget())
+        if (qobject_cast<const QAbstractScrollArea*>(p) || qobject_cast<const QComboBox*>(p))
+          return true;
+      return false;
+    };
+    // Buttons whose row or throttle takes the focus and presses them by key, and the arrows
+    // beside an edit box whose Up and Down keys step it.
+    const auto pressedByOwner = [](const QWidget* widget) {
+      const QObject* owner = widget->parent();
+      return qobject_cast<const TBtnKette*>(owner) || qobject_cast<const TSpeedi*>(owner) ||
+             qobject_cast<const TUpDown*>(owner);
+    };
+    int controls = 0;
+    for (QWidget* widget : form->findChildren<QWidget*>()) {
+      if (inner(widget) || widget->objectName().startsWith("qt_")) continue;
+      const QString what = QString(widget->metaObject()->className()) + " " +
+                           widget->property("text").toString() + " in " +
+                           widget->parent()->objectName();
+      QVERIFY2(!widget->objectName().isEmpty(), qPrintable(what));
+      if (qobject_cast<TLumi*>(widget) || qobject_cast<TLumiKette*>(widget))
+        QVERIFY2(!widget->accessibleDescription().isEmpty(), qPrintable(widget->objectName()));
+      const auto button = qobject_cast<QAbstractButton*>(widget);
+      const bool control =
+          button || qobject_cast<QLineEdit*>(widget) || qobject_cast<QComboBox*>(widget) ||
+          qobject_cast<QAbstractSlider*>(widget) || qobject_cast<QAbstractItemView*>(widget) ||
+          qobject_cast<TBtnKette*>(widget) || qobject_cast<TSpeedi*>(widget);
+      if (!control) continue;
+      ++controls;
+      const QString where = widget->objectName() + " in " + widget->parent()->objectName();
+      if (!pressedByOwner(widget))
+        QVERIFY2(widget->focusPolicy() & Qt::TabFocus, qPrintable(where));
+      // A caption names a button, unless it is a mere sign or a number.
+      bool ok = false;
+      if (button && button->text().size() > 1 && (button->text().toInt(&ok), !ok)) continue;
+      // Screen readers take a buddy's caption only from a label beside it, not from one above.
+      const bool labelled = std::any_of(labels.begin(), labels.end(), [widget](QLabel* l) {
+        return l->buddy() == widget && l->parent() == widget->parent();
+      });
+      // The numbered buttons of a row are named by their numbers, the arrows by the edit box.
+      const bool numbered = qobject_cast<const TBtnKette*>(widget->parent()) ||
+                            qobject_cast<const TUpDown*>(widget->parent());
+      QVERIFY2(labelled || !widget->accessibleName().isEmpty() || numbered, qPrintable(where));
+    }
+    QVERIFY(controls >= 3);
   }
 
   void NoModuleNoWindow() { QVERIFY(!CreateModulFormFor(nullptr)); }
