@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QStatusBar>
+#include <QTabBar>
 #include <QTabWidget>
 
 #include "modules/base_modul.h"
@@ -135,6 +136,11 @@ QTabWidget* TfrmModulBase::CreatePages(QWidget*& action, QWidget*& settings) {
   settings->setObjectName("TabSheet2");
   pages->addTab(action, tr("Aktion"));
   pages->addTab(settings, tr("Einstellung"));
+  // The address line was made before the pages but stands on the first of them: Tab reaches it
+  // after the page tabs, and the rest of the page after it.
+  QWidget::setTabOrder(pages->tabBar(), edAdresse);
+  QWidget::setTabOrder(edAdresse, chbAktiv);
+  QWidget::setTabOrder(chbAktiv, chbPolling);
   return pages;
 }
 

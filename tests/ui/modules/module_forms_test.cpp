@@ -5,6 +5,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTest>
 #include <algorithm>
@@ -182,6 +183,15 @@ class TModuleFormsTest : public QObject {
       QVERIFY2(labelled || !widget->accessibleName().isEmpty() || numbered, qPrintable(where));
     }
     QVERIFY(controls >= 3);
+    // Tab reaches the page tabs before anything on a page, as in every tabbed window.
+    if (const auto* pages = form->findChild<QTabWidget*>()) {
+      bool tabsPassed = false;
+      for (QWidget* w = form->nextInFocusChain(); w != form.get(); w = w->nextInFocusChain()) {
+        if (w == pages->tabBar()) tabsPassed = true;
+        if ((w->focusPolicy() & Qt::TabFocus) && pages->isAncestorOf(w) && !inner(w))
+          QVERIFY2(tabsPassed || w == pages || w == pages->tabBar(), qPrintable(w->objectName()));
+      }
+    }
   }
 
   void NoModuleNoWindow() { QVERIFY(!CreateModulFormFor(nullptr)); }
