@@ -331,8 +331,9 @@ void TfrmHDX01::ModulSpeedChanged() {
   const QWidget* focus = QApplication::focusWidget();
   for (int j = 0; j < kThrottles; ++j) {
     TSpeedi* speedi = SpeediAt(j);
-    // Never overwrite what the user is typing or dragging.
-    if (focus && speedi->isAncestorOf(focus)) continue;
+    // Never overwrite what the user is typing or dragging. The control itself holding the focus
+    // (keys choose a direction there) is no such case.
+    if (focus && focus != speedi && speedi->isAncestorOf(focus)) continue;
     const auto k = static_cast<std::size_t>(j);
     speedi->SetSpeed(FHDX->Fahrstufe[k]);
     const int richtung = FHDX->Richtung[k];

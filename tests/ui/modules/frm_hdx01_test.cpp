@@ -292,6 +292,12 @@ class TfrmHDX01Test : public QObject {
     QCOMPARE(rig.Speedi(1).ButtonStatus(), 1);
     QCOMPARE(rig.Speedi(3).Speed(), 0);
     QCOMPARE(rig.Speedi(3).ButtonStatus(), 2);
+    // On the control itself, where keys choose a direction, nothing is being typed: it follows.
+    rig.Speedi(1).setFocus();
+    QVERIFY(QTest::qWaitFor([&] { return rig.Speedi(1).hasFocus(); }, 2000));
+    rig.M->ProcessAnswer("!20200000", "#20200085\r\n");
+    QVERIFY(QTest::qWaitFor([&] { return rig.Speedi(1).Speed() == 5; }, 2000));
+    QCOMPARE(rig.Speedi(1).ButtonStatus(), 2);
     rig.Form->hide();
   }
 
