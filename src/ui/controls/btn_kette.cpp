@@ -1,4 +1,5 @@
 #include "ui/controls/btn_kette.h"
+#include "ui/controls/row_keys.h"
 
 #include <QKeyEvent>
 #include <QPainter>
@@ -90,32 +91,17 @@ void TBtnKette::keyPressEvent(QKeyEvent* e) {
     QFrame::keyPressEvent(e);
     return;
   }
-  const int last = BtnAnzahl() - 1;
-  int current = FCurrent;
-  switch (e->key()) {
-    case Qt::Key_Left:
-      current = std::max(FCurrent - 1, 0);
-      break;
-    case Qt::Key_Right:
-      current = std::min(FCurrent + 1, last);
-      break;
-    case Qt::Key_Home:
-      current = 0;
-      break;
-    case Qt::Key_End:
-      current = last;
-      break;
-    case Qt::Key_Space:
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
+  switch (RowKey(e->key(), FCurrent, 0, BtnAnzahl() - 1)) {
+    case TRowKey::Press:
       if (QAbstractButton* button = Button(FCurrent)) button->click();
       return;
-    default:
+    case TRowKey::Chose:
+      update();
+      return;
+    case TRowKey::Other:
       QFrame::keyPressEvent(e);
       return;
   }
-  FCurrent = current;
-  update();
 }
 
 void TBtnKette::focusInEvent(QFocusEvent* e) {

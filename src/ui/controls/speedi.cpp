@@ -1,4 +1,5 @@
 #include "ui/controls/speedi.h"
+#include "ui/controls/row_keys.h"
 
 #include <QButtonGroup>
 #include <QFocusEvent>
@@ -153,30 +154,18 @@ void TSpeedi::keyPressEvent(QKeyEvent* e) {
     QFrame::keyPressEvent(e);
     return;
   }
-  switch (e->key()) {
-    case Qt::Key_Left:
-      FCurrent = std::max(FCurrent - 1, static_cast<int>(BtnRueck));
-      break;
-    case Qt::Key_Right:
-      FCurrent = std::min(FCurrent + 1, static_cast<int>(BtnVor));
-      break;
-    case Qt::Key_Home:
-      FCurrent = BtnRueck;
-      break;
-    case Qt::Key_End:
-      FCurrent = BtnVor;
-      break;
-    case Qt::Key_Space:
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
+  switch (RowKey(e->key(), FCurrent, BtnRueck, BtnVor)) {
+    case TRowKey::Press:
       // As a click: the group and DirectionButtonClicked see the same as with the mouse.
       FDirection->button(FCurrent)->click();
       return;
-    default:
+    case TRowKey::Chose:
+      update();
+      return;
+    case TRowKey::Other:
       QFrame::keyPressEvent(e);
       return;
   }
-  update();
 }
 
 void TSpeedi::focusInEvent(QFocusEvent* e) {
